@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing need, once.
+# Quiet when everything is already there. Extra groups: "bench", "lint", "package".
+set -euo pipefail
+
+packages=(
+    build-essential cmake pkg-config
+    libsfml-dev libmpg123-dev libopenal-dev libx11-dev libxtst-dev libxres-dev libgtest-dev
+    xvfb xdotool x11-utils x11-apps imagemagick
+    python3 python3-pil python3-numpy fonts-texgyre lame sox libsox-fmt-mp3 mpg123
+)
+for group in "$@"; do
+    case "$group" in
+    bench) packages+=(valgrind linux-perf qmmp audacious mpv hyperfine alsa-utils procps) ;;
+    lint) packages+=(clang clang-tidy cppcheck libclang-rt-14-dev) ;;
+    package) packages+=(desktop-file-utils appstream lintian dpkg-dev file) ;;
+    *) echo "setup.sh: unknown group '$group'" >&2; exit 2 ;;
+    esac
+done
+
+missing=()
+for p in "${packages[@]}"; do
+    status=$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null || true)
+    [ "$status" = installed ] || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+echo "setup: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
