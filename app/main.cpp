@@ -1,0 +1,37 @@
+// The player's entry: one fixed window, three textures, the input state and the control
+// panel, and a frame loop paced to 40 frames per second that runs until the window closes.
+#include "app/IconImage.hpp"
+#include "app/InputState.hpp"
+#include "panel/Gui.hpp"
+
+#include <SFML/Graphics/Rect.hpp>
+#include <SFML/Graphics/RenderWindow.hpp>
+#include <SFML/Graphics/Texture.hpp>
+#include <SFML/Window/ContextSettings.hpp>
+#include <SFML/Window/VideoMode.hpp>
+#include <SFML/Window/WindowStyle.hpp>
+
+int main() {
+    sf::RenderWindow window(sf::VideoMode(300, 150, 32), "Brasko :: Velmar", sf::Style::Close,
+                            sf::ContextSettings());
+    window.setIcon(IconImage.width, IconImage.height, IconImage.pixel_data);
+    window.setFramerateLimit(40);
+
+    // A picture that fails to load leaves its texture empty; the window runs on regardless.
+    sf::Texture textures[3];
+    const char* const paths[3] = {"./ressources/bg.png", "./ressources/buttons.png",
+                                  "./ressources/slider.png"};
+    for (int i = 0; i < 3; ++i)
+        textures[i].loadFromFile(paths[i], sf::IntRect(0, 0, 0, 0));
+
+    InputState input;
+    Gui gui(textures);
+
+    // The window is never cleared: every frame paints the background over the last one.
+    while (window.isOpen()) {
+        input.poll(window);
+        gui.update(window, input);
+        window.display();
+    }
+    return 0;
+}

@@ -1,0 +1,155 @@
+#include "support/XClient.hpp"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XRes.h>
+#include <X11/extensions/XTest.h>
+
+#include <stdexcept>
+
+namespace {
+// Reads a property of 32-bit items (returned by Xlib as longs).
+std::vector<unsigned long> readProperty(Display* display, Window window, const char* name,
+                                        Atom type) {
+    Atom actualType = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    std::vector<unsigned long> items;
+    if (XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 1L << 20,
+                           False, type, &actualType, &format, &count, &remaining,
+                           &data) == Success &&
+        data != nullptr) {
+        if (format == 32) {
+            const unsigned long* values = reinterpret_cast<const unsigned long*>(data);
+            items.assign(values, values + count);
+        }
+        XFree(data);
+    }
+    return items;
+}
+} // namespace
+
+XClient::XClient(sf::WindowHandle handle) : display(XOpenDisplay(nullptr)), window(handle) {
+    if (display == nullptr)
+        throw std::runtime_error("cannot open the X display");
+}
+
+XClient::~XClient() { XCloseDisplay(display); }
+
+bool XClient::findWindowOf(pid_t pid) {
+    Window root = 0;
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    window = 0;
+    if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count) == 0)
+        return false;
+    // The X server knows which process owns each window's connection (X-Resource
+    // extension); the program's hidden context windows are never mapped, so the first
+    // viewable one is its main window.
+    for (unsigned int i = 0; i < count && window == 0; ++i) {
+        XWindowAttributes attributes;
+        if (XGetWindowAttributes(display, children[i], &attributes) == 0 ||
+            attributes.map_state != IsViewable)
+            continue;
+        XResClientIdSpec spec{children[i], XRES_CLIENT_ID_PID_MASK};
+        long found = 0;
+        XResClientIdValue* values = nullptr;
+        if (XResQueryClientIds(display, 1, &spec, &found, &values) != Success)
+            continue;
+        for (long v = 0; v < found; ++v)
+            if (XResGetClientPid(&values[v]) == pid)
+                window = children[i];
+        XResClientIdsDestroy(found, values);
+    }
+    if (children != nullptr)
+        XFree(children);
+    return window != 0;
+}
+
+sf::WindowHandle XClient::handle() const { return window; }
+
+bool XClient::isViewable() {
+    XWindowAttributes attributes;
+    return XGetWindowAttributes(display, window, &attributes) != 0 &&
+           attributes.map_state == IsViewable;
+}
+
+std::string XClient::title() {
+    Atom actualType = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    std::string text;
+    if (XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_NAME", False), 0, 1024,
+                           False, XInternAtom(display, "UTF8_STRING", False), &actualType,
+                           &format, &count, &remaining, &data) == Success &&
+        data != nullptr) {
+        text.assign(reinterpret_cast<const char*>(data), count);
+        XFree(data);
+    }
+    return text;
+}
+
+std::vector<int> XClient::sizeLimits() {
+    XSizeHints hints{};
+    long supplied = 0;
+    if (XGetWMNormalHints(display, window, &hints, &supplied) == 0)
+        return {0, 0, 0, 0};
+    std::vector<int> limits{0, 0, 0, 0};
+    if (hints.flags & PMinSize) {
+        limits[0] = hints.min_width;
+        limits[1] = hints.min_height;
+    }
+    if (hints.flags & PMaxSize) {
+        limits[2] = hints.max_width;
+        limits[3] = hints.max_height;
+    }
+    return limits;
+}
+
+std::vector<unsigned long> XClient::icon() {
+    std::vector<unsigned long> items = readProperty(display, window, "_NET_WM_ICON", XA_CARDINAL);
+    if (items.size() < 2 || items.size() < 2 + items[0] * items[1])
+        return {};
+    items.resize(2 + items[0] * items[1]);
+    return items;
+}
+
+void XClient::moveTo(int x, int y) {
+    int rootX = 0;
+    int rootY = 0;
+    Window child = 0;
+    XTranslateCoordinates(display, window, DefaultRootWindow(display), x, y, &rootX, &rootY,
+                          &child);
+    XTestFakeMotionEvent(display, -1, rootX, rootY, CurrentTime);
+    sync();
+}
+
+void XClient::press(unsigned button) {
+    XTestFakeButtonEvent(display, button, True, CurrentTime);
+    sync();
+}
+
+void XClient::release(unsigned button) {
+    XTestFakeButtonEvent(display, button, False, CurrentTime);
+    sync();
+}
+
+void XClient::requestClose() {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, window, False, NoEventMask, &event);
+    sync();
+}
+
+void XClient::sync() { XSync(display, False); }

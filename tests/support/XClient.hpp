@@ -1,0 +1,59 @@
+// A second client of the X server for tests: it finds a program's window, reads what the
+// window tells the window manager (title, size hints, icon), moves the pointer and presses
+// buttons through the XTEST extension as a user's mouse would, and asks the window to close
+// the way a window manager does. Lives as long as the test.
+#ifndef BRASKO_TESTS_XCLIENT_HPP
+#define BRASKO_TESTS_XCLIENT_HPP
+
+#include <SFML/Window/WindowHandle.hpp>
+
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+struct _XDisplay;
+
+class XClient {
+public:
+    // Works on the given window; 0 means none yet (see findWindowOf).
+    explicit XClient(sf::WindowHandle window = 0);
+    ~XClient();
+    XClient(const XClient&) = delete;
+    XClient& operator=(const XClient&) = delete;
+
+    // Looks for a viewable top-level window of process pid and works on it from then on.
+    // Returns true iff one was found.
+    bool findWindowOf(pid_t pid);
+    sf::WindowHandle handle() const;
+
+    // Returns true iff the window is mapped and viewable.
+    bool isViewable();
+
+    std::string title();
+
+    // The size limits from WM_NORMAL_HINTS: {min width, min height, max width, max height},
+    // or all 0 when the window sets none.
+    std::vector<int> sizeLimits();
+
+    // The first picture of _NET_WM_ICON as {width, height, then ARGB pixels}; empty if none.
+    std::vector<unsigned long> icon();
+
+    // Moves the pointer to (x, y) relative to the window's client area.
+    void moveTo(int x, int y);
+
+    // Presses or releases mouse button 1 (left), 2 (middle) or 3 (right) where the pointer is.
+    void press(unsigned button);
+    void release(unsigned button);
+
+    // Sends the window manager's close request (WM_DELETE_WINDOW).
+    void requestClose();
+
+    // Waits until the X server has handled everything sent so far.
+    void sync();
+
+private:
+    _XDisplay* display;
+    unsigned long window;
+};
+
+#endif
