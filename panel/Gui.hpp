@@ -1,0 +1,42 @@
+// Everything the window shows and the rules that tie the buttons to the player. The entry
+// function makes one Gui from its three textures (background, button sheet, progress bar),
+// calls update() once a frame, and destroys it first when the loop ends. The Gui owns its
+// four buttons, the progress bar and the player; the textures stay the caller's.
+#ifndef BRASKO_GUI_HPP
+#define BRASKO_GUI_HPP
+
+#include "app/InputState.hpp"
+#include "panel/Button.hpp"
+#include "panel/Widget.hpp"
+#include "playback/Player.hpp"
+
+#include <SFML/Graphics/RenderWindow.hpp>
+#include <SFML/Graphics/Sprite.hpp>
+#include <SFML/Graphics/Texture.hpp>
+
+class Gui {
+public:
+    // textures points at three textures: background, button sheet, progress bar.
+    explicit Gui(const sf::Texture* textures);
+    ~Gui();
+    Gui(const Gui&) = delete;
+    Gui& operator=(const Gui&) = delete;
+
+    // Draws the background.
+    void draw(sf::RenderWindow& window);
+
+    // Draws the whole frame (background, title, buttons, progress bar), then seeks if the
+    // bar is clicked and applies the playback rules.
+    void update(sf::RenderWindow& window, InputState& input);
+
+private:
+    sf::Sprite background;
+    Button* playButton;
+    Button* pauseButton;
+    Button* stopButton;
+    Button* spareButton;
+    Widget* progressBar;
+    Player* player;
+};
+
+#endif

@@ -1,0 +1,87 @@
+#include "playback/Player.hpp"
+
+#include <SFML/Graphics/Color.hpp>
+#include <SFML/System/String.hpp>
+
+#include <limits>
+#include <locale>
+
+namespace {
+const char* const songPath = "granite.mp3";
+const char* const fontPath = "./ressources/BKANT.TTF";
+} // namespace
+
+Player::Player()
+    : engine(irrklang::createIrrKlangDevice(irrklang::ESOD_AUTO_DETECT,
+                                            irrklang::ESEO_DEFAULT_OPTIONS, 0, IRR_KLANG_VERSION)),
+      sound(nullptr), playing(false), paused(false), font(), title() {
+    font.loadFromFile(fontPath);
+    title.setFont(font);
+    title.setPosition(5.f, 5.f);
+    title.setCharacterSize(20);
+    title.setFillColor(sf::Color(0, 63, 76, 150));
+}
+
+Player::~Player() {
+    // The handle goes back before the engine that made it.
+    if (sound != nullptr)
+        sound->drop();
+    if (engine != nullptr)
+        engine->drop();
+}
+
+bool Player::isPlaying() const { return playing; }
+
+bool Player::isPaused() const { return paused; }
+
+bool Player::isFinished() { return sound == nullptr || sound->isFinished(); }
+
+std::uint32_t Player::progress() {
+    if (sound == nullptr)
+        return 0;
+    const std::uint64_t position = sound->getPlayPosition();
+    const std::uint64_t length = sound->getPlayLength();
+    if (length == 0)
+        return 0;
+    return static_cast<std::uint32_t>(position * 100u / length);
+}
+
+void Player::play() {
+    if (sound != nullptr) {
+        sound->drop();
+        sound = nullptr;
+    }
+    if (engine != nullptr)
+        sound = engine->play2D(songPath, false, false, true, irrklang::ESM_AUTO_DETECT, false);
+    if (sound != nullptr)
+        title.setString(sf::String(sound->getSoundSource()->getName(), std::locale()));
+    playing = true;
+    paused = false;
+}
+
+void Player::togglePause() {
+    if (sound == nullptr)
+        return;
+    sound->setIsPaused(!sound->getIsPaused());
+    paused = !paused;
+}
+
+void Player::stop() {
+    if (sound != nullptr)
+        sound->stop();
+    playing = false;
+}
+
+void Player::seek(std::int8_t percent) {
+    if (sound == nullptr)
+        return;
+    // 64-bit arithmetic keeps the target right for songs of any length; a negative percent
+    // wraps to a target past the end, as in 32 bits, and so ends the sound.
+    const std::uint64_t length = sound->getPlayLength();
+    const std::uint64_t target =
+        length * static_cast<std::uint64_t>(static_cast<std::int64_t>(percent)) / 100u;
+    const std::uint64_t limit = std::numeric_limits<irrklang::ik_u32>::max();
+    sound->setPlayPosition(static_cast<irrklang::ik_u32>(target < limit ? target : limit));
+}
+
+void Player::draw(sf::RenderWindow& window) { window.draw(title, sf::RenderStates::Default); }

@@ -1,0 +1,57 @@
+// Plays the one song, "granite.mp3", through the sound engine and shows the name of the
+// sound last started in the window's top-left corner. It offers play, pause toggle, stop
+// and seek, reports progress as a whole percentage and whether the song has finished, and
+// keeps its own `playing` and `paused` flags, which the control panel compares with its
+// buttons every frame. It owns one engine reference for its whole life and, once something
+// has been played, one reference to the last sound handle.
+#ifndef BRASKO_PLAYER_HPP
+#define BRASKO_PLAYER_HPP
+
+#include <SFML/Graphics/Font.hpp>
+#include <SFML/Graphics/RenderWindow.hpp>
+#include <SFML/Graphics/Text.hpp>
+#include <irrKlang.h>
+
+#include <cstdint>
+
+class Player {
+public:
+    Player();
+    ~Player();
+    Player(const Player&) = delete;
+    Player& operator=(const Player&) = delete;
+
+    bool isPlaying() const;
+    bool isPaused() const;
+
+    // Returns true iff the current sound has ended or been stopped, or none could be started.
+    bool isFinished();
+
+    // How far the current sound has got, in whole percent of its length; 0 without a sound.
+    std::uint32_t progress();
+
+    // Starts the song from its beginning, unpaused, giving back the previous handle first.
+    void play();
+
+    // Flips the sound's paused state and the player's record of it.
+    void togglePause();
+
+    // Ends the sound; the handle is kept, so progress and seek still read it.
+    void stop();
+
+    // Moves playback to percent of the song's length.
+    void seek(std::int8_t percent);
+
+    // Draws the title.
+    void draw(sf::RenderWindow& window);
+
+private:
+    irrklang::ISoundEngine* engine;
+    irrklang::ISound* sound;
+    bool playing;
+    bool paused;
+    sf::Font font;
+    sf::Text title;
+};
+
+#endif
