@@ -1,0 +1,201 @@
+// The player over the real sound engine (OpenAL Soft's silent driver) and a real, short
+// song in a scratch working folder: progress and seeking in whole percent, pausing, stopping
+// and starting again, the title it draws, and a song that cannot be played.
+#include "playback/Player.hpp"
+#include "support/TempDir.hpp"
+#include "support/Wait.hpp"
+
+#include <SFML/Graphics/RenderWindow.hpp>
+#include <SFML/Graphics/Texture.hpp>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+class PlayerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        previous = fs::current_path();
+        fs::create_directories(work.path() / "ressources");
+        fs::copy_file(fs::path(BRASKO_SOURCE_DIR) / "ressources" / "BKANT.TTF",
+                      work.path() / "ressources" / "BKANT.TTF");
+        fs::current_path(work.path());
+    }
+
+    void TearDown() override {
+        player.reset();
+        fs::current_path(previous);
+    }
+
+    void withSong() { fs::copy_file(BRASKO_TEST_SONG, work.path() / "granite.mp3"); }
+
+    void makePlayer() { player = std::make_unique<Player>(); }
+
+    // Plays and pauses at once, so that positions hold still for exact checks.
+    void playPaused() {
+        player->play();
+        player->togglePause();
+        ASSERT_TRUE(player->isPaused());
+    }
+
+    TempDir work;
+    fs::path previous;
+    std::unique_ptr<Player> player;
+};
+
+TEST_F(PlayerTest, BeforeTheFirstPlayThereIsNoProgressAndSeekAndPauseDoNothing) {
+    withSong();
+    makePlayer();
+    EXPECT_FALSE(player->isPlaying());
+    EXPECT_EQ(0u, player->progress());
+    player->seek(50);
+    player->togglePause();
+    EXPECT_FALSE(player->isPaused());
+    EXPECT_EQ(0u, player->progress());
+}
+
+TEST_F(PlayerTest, PlayStartsTheSongFromItsBeginningAndProgressGrows) {
+    withSong();
+    makePlayer();
+    player->play();
+    EXPECT_TRUE(player->isPlaying());
+    EXPECT_FALSE(player->isPaused());
+    EXPECT_FALSE(player->isFinished());
+    EXPECT_LE(player->progress(), 3u);
+    EXPECT_TRUE(waitUntil([&] { return player->progress() >= 10; }));
+}
+
+TEST_F(PlayerTest, SeekMovesToAWholePercentOfTheLength) {
+    withSong();
+    makePlayer();
+    playPaused();
+    player->seek(25);
+    EXPECT_EQ(25u, player->progress());
+    player->seek(50);
+    EXPECT_EQ(50u, player->progress());
+    player->seek(0);
+    EXPECT_EQ(0u, player->progress());
+    EXPECT_TRUE(player->isPaused()) << "a paused song stays paused where it is sought";
+}
+
+TEST_F(PlayerTest, SeekToTheEndFinishesTheSong) {
+    withSong();
+    makePlayer();
+    player->play();
+    player->seek(100);
+    EXPECT_TRUE(player->isFinished());
+    EXPECT_EQ(0u, player->progress());
+}
+
+TEST_F(PlayerTest, PauseHoldsThePositionAndASecondToggleGoesOn) {
+    withSong();
+    makePlayer();
+    player->play();
+    ASSERT_TRUE(waitUntil([&] { return player->progress() >= 5; }));
+    player->togglePause();
+    const std::uint32_t held = player->progress();
+    EXPECT_FALSE(waitUntil([&] { return player->progress() != held; }, 300ms));
+    player->togglePause();
+    EXPECT_FALSE(player->isPaused());
+    EXPECT_TRUE(waitUntil([&] { return player->progress() > held; }));
+}
+
+TEST_F(PlayerTest, StopEndsTheSongAndKeepsTheHandle) {
+    withSong();
+    makePlayer();
+    player->play();
+    player->stop();
+    EXPECT_FALSE(player->isPlaying());
+    EXPECT_TRUE(player->isFinished());
+    EXPECT_EQ(0u, player->progress());
+    EXPECT_FALSE(waitUntil([&] { return player->progress() != 0; }, 200ms)) << "no sound after stop";
+}
+
+TEST_F(PlayerTest, PlayAfterPauseAndStopStartsAgainFromZeroUnpaused) {
+    withSong();
+    makePlayer();
+    playPaused();
+    player->seek(60);
+    player->stop();
+    player->play();
+    EXPECT_FALSE(player->isPaused());
+    EXPECT_LE(player->progress(), 3u);
+    EXPECT_TRUE(waitUntil([&] { return player->progress() >= 5; })) << "and it is not held";
+}
+
+TEST_F(PlayerTest, TheSongEndsOnItsOwnAndReportsFinished) {
+    withSong();
+    makePlayer();
+    player->play();
+    player->seek(90);
+    EXPECT_TRUE(waitUntil([&] { return player->isFinished(); }, 2s));
+    EXPECT_TRUE(player->isPlaying()) << "the player's flag waits for the panel to call stop";
+}
+
+TEST_F(PlayerTest, AMissingSongSaysWhyOnceAndReadsAsFinished) {
+    makePlayer();
+    testing::internal::CaptureStdout();
+    player->play();
+    const std::string said = testing::internal::GetCapturedStdout();
+    EXPECT_NE(std::string::npos, said.find("granite.mp3")) << said;
+    EXPECT_EQ(1, std::count(said.begin(), said.end(), '\n')) << said;
+    EXPECT_TRUE(player->isPlaying());
+    EXPECT_TRUE(player->isFinished());
+    EXPECT_EQ(0u, player->progress());
+    player->seek(50);
+    player->togglePause();
+    player->stop();
+    EXPECT_FALSE(player->isPlaying());
+}
+
+// Draws the player's title, and beside it the same text drawn directly, into a real window.
+class PlayerTitleTest : public PlayerTest {
+protected:
+    sf::Image shoot(const std::function<void(sf::RenderWindow&)>& draw) {
+        window.clear(sf::Color::White);
+        draw(window);
+        sf::Texture capture;
+        capture.create(300, 150);
+        capture.update(window);
+        window.display();
+        return capture.copyToImage();
+    }
+
+    sf::Image expectedTitle(const sf::String& text) {
+        sf::Font font;
+        font.loadFromFile("./ressources/BKANT.TTF");
+        sf::Text title(text, font, 20);
+        title.setPosition(5.f, 5.f);
+        title.setFillColor(sf::Color(0, 63, 76, 150));
+        return shoot([&](sf::RenderWindow& target) { target.draw(title); });
+    }
+
+    static bool same(const sf::Image& a, const sf::Image& b) {
+        return a.getSize() == b.getSize() &&
+               std::equal(a.getPixelsPtr(), a.getPixelsPtr() + 4 * 300 * 150, b.getPixelsPtr());
+    }
+
+    void SetUp() override {
+        PlayerTest::SetUp();
+        window.create(sf::VideoMode(300, 150, 32), "title", sf::Style::Close);
+    }
+
+    sf::RenderWindow window;
+};
+
+TEST_F(PlayerTitleTest, TitleIsEmptyUntilTheFirstPlayThenReadsTheSongNameAfterStop) {
+    withSong();
+    makePlayer();
+    const sf::Image blank = shoot([](sf::RenderWindow&) {});
+    EXPECT_TRUE(same(blank, shoot([&](sf::RenderWindow& w) { player->draw(w); })));
+    player->play();
+    player->stop();
+    const sf::Image drawn = shoot([&](sf::RenderWindow& w) { player->draw(w); });
+    EXPECT_FALSE(same(blank, drawn));
+    EXPECT_TRUE(same(expectedTitle("granite.mp3"), drawn));
+}
