@@ -1,0 +1,58 @@
+// The sound engine: opens the audio output once and starts sounds from files.
+// Created by createIrrKlangDevice with one reference for the caller and destroyed when
+// the last reference is dropped; dropping it stops every sound it started. Sound handles
+// that outlive it stay safe to call and to drop.
+#ifndef BRASKO_ISOUNDENGINE_HPP
+#define BRASKO_ISOUNDENGINE_HPP
+
+#include "irrKlangTypes.hpp"
+
+#include <vector>
+
+namespace irrklang {
+
+class AudioOutput;
+class ISound;
+
+class ISoundEngine {
+public:
+    ISoundEngine(const ISoundEngine&) = delete;
+    ISoundEngine& operator=(const ISoundEngine&) = delete;
+
+    // Starts the file at once and, when track is set, returns a handle holding one
+    // reference for the caller. Returns null when the file cannot be opened or decoded
+    // (and when track is clear); with debug output enabled, says why in one line on
+    // standard output.
+    ISound* play2D(const char* soundFileName, bool playLooped = false, bool startPaused = false,
+                   bool track = false, E_STREAM_MODE streamMode = ESM_AUTO_DETECT,
+                   bool enableSoundEffects = false);
+
+    // Gives back one reference; the engine is destroyed with the last one.
+    // Returns true iff the engine was destroyed.
+    bool drop();
+
+private:
+    friend ISoundEngine* createIrrKlangDevice(E_SOUND_OUTPUT_DRIVER, int, const char*,
+                                              const char*);
+
+    explicit ISoundEngine(int options);
+    ~ISoundEngine();
+
+    // Gives back the engine's reference to every sound that has finished.
+    void releaseFinished();
+
+    AudioOutput* output;
+    std::vector<ISound*> sounds; // those the engine holds a reference to
+    int options;
+    int references;
+};
+
+// Creates the sound engine and opens the audio output. When no output device can be
+// opened, says so in one line and plays silently: positions still advance in real time.
+ISoundEngine* createIrrKlangDevice(E_SOUND_OUTPUT_DRIVER driver = ESOD_AUTO_DETECT,
+                                   int options = ESEO_DEFAULT_OPTIONS, const char* deviceID = 0,
+                                   const char* sdk_version_do_not_use = IRR_KLANG_VERSION);
+
+} // namespace irrklang
+
+#endif

@@ -1,0 +1,67 @@
+#include "Recording.hpp"
+
+#include <SFML/Audio/InputSoundFile.hpp>
+
+#include <algorithm>
+#include <cmath>
+
+Recording::Recording(const std::string& path) : sampleRate(0) {
+    sf::InputSoundFile file;
+    if (!file.openFromFile(path))
+        return;
+    sampleRate = file.getSampleRate();
+    const unsigned channels = file.getChannelCount();
+    std::vector<sf::Int16> raw(file.getSampleCount());
+    raw.resize(file.read(raw.data(), raw.size()));
+    samples.assign(raw.size() / channels, 0.0);
+    for (std::size_t i = 0; i < samples.size() * channels; ++i)
+        samples[i / channels] += raw[i];
+}
+
+std::size_t Recording::frames() const {
+    return samples.size();
+}
+
+unsigned Recording::rate() const {
+    return sampleRate;
+}
+
+std::size_t Recording::firstSound(std::size_t from) const {
+    while (from < samples.size() && samples[from] == 0.0)
+        ++from;
+    return from;
+}
+
+std::size_t Recording::firstSilence(std::size_t from, std::size_t length) const {
+    std::size_t run = 0;
+    for (std::size_t i = from; i < samples.size(); ++i) {
+        run = samples[i] == 0.0 ? run + 1 : 0;
+        if (run == length)
+            return i + 1 - length;
+    }
+    return samples.size();
+}
+
+long Recording::locate(const Recording& reference, std::size_t at, std::size_t length, long near,
+                       long span, double& correlation) const {
+    long best = -1;
+    correlation = -1.0;
+    for (long start = std::max(0L, near - span); start <= near + span; ++start) {
+        if (at + length > samples.size() || start + length > reference.samples.size())
+            break;
+        double xy = 0.0, xx = 0.0, yy = 0.0;
+        for (std::size_t i = 0; i < length; ++i) {
+            const double x = samples[at + i];
+            const double y = reference.samples[start + i];
+            xy += x * y;
+            xx += x * x;
+            yy += y * y;
+        }
+        const double c = xx > 0.0 && yy > 0.0 ? xy / std::sqrt(xx * yy) : 0.0;
+        if (c > correlation) {
+            correlation = c;
+            best = start;
+        }
+    }
+    return best;
+}

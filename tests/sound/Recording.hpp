@@ -1,0 +1,37 @@
+// A sound file loaded whole for comparisons: the reference decodes made by the mpg123
+// program and what OpenAL Soft's wave writer captured of the output. Channels are summed
+// into one, which keeps every comparison indifferent to how the mixer spread them.
+#ifndef BRASKO_TESTS_RECORDING_HPP
+#define BRASKO_TESTS_RECORDING_HPP
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+class Recording {
+public:
+    // Loads the file through SFML; the recording is empty if that fails.
+    explicit Recording(const std::string& path);
+
+    std::size_t frames() const;
+    unsigned rate() const;
+
+    // Returns the first frame at or after from that is not digital silence, or frames().
+    std::size_t firstSound(std::size_t from) const;
+
+    // Returns the first frame at or after from that starts a run of at least length frames
+    // of digital silence, or frames().
+    std::size_t firstSilence(std::size_t from, std::size_t length) const;
+
+    // Returns the frame of reference, within span of near, where the length frames of this
+    // recording that start at `at` are found best; correlation gets how well (1: exactly,
+    // up to the gain).
+    long locate(const Recording& reference, std::size_t at, std::size_t length, long near,
+                long span, double& correlation) const;
+
+private:
+    std::vector<double> samples;
+    unsigned sampleRate;
+};
+
+#endif
