@@ -37,8 +37,11 @@ void Button::setActive(bool value) { active = value; }
 void Button::draw(sf::RenderWindow& window) { window.draw(sprite, sf::RenderStates::Default); }
 
 void Button::update(sf::RenderWindow& window, InputState& input) {
+    update(window, input, input.mousePosition(window));
+}
+
+void Button::update(sf::RenderWindow& window, InputState& input, sf::Vector2i cursor) {
     setFrame(active ? baseFrame + 1 : baseFrame);
-    const sf::Vector2i cursor = input.mousePosition(window);
     if (contains(cursor.x, cursor.y)) {
         setFrame(baseFrame + 1);
         if (input.isClicked()) {

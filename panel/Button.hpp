@@ -31,6 +31,9 @@ public:
     // button (clearing the latch), then draws.
     void update(sf::RenderWindow& window, InputState& input);
 
+    // The same with the cursor position already read for this frame.
+    void update(sf::RenderWindow& window, InputState& input, sf::Vector2i cursor);
+
 private:
     bool active;
     std::int32_t baseFrame;

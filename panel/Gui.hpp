@@ -10,6 +10,7 @@
 #include "panel/Widget.hpp"
 #include "playback/Player.hpp"
 
+#include <SFML/Graphics/RenderStates.hpp>
 #include <SFML/Graphics/RenderWindow.hpp>
 #include <SFML/Graphics/Sprite.hpp>
 #include <SFML/Graphics/Texture.hpp>
@@ -31,6 +32,7 @@ public:
 
 private:
     sf::Sprite background;
+    sf::RenderStates backgroundStates; // blending off for an opaque background
     Button* playButton;
     Button* pauseButton;
     Button* stopButton;

@@ -1,0 +1,129 @@
+// A small X client for bench/run. Every subject runs on an X server of its own, so the
+// subject's window is simply the first viewable top-level window of that server.
+//   bench_x firstframe [SECONDS]  waits for a viewable window whose content is not one flat
+//                                 colour, and prints the monotonic time it was seen
+//   bench_x click X Y             moves the pointer to X,Y in that window, then presses and
+//                                 releases button 1 through XTest; prints the monotonic time
+//                                 at which the server had taken the press
+//   bench_x close                 asks that window to close (WM_DELETE_WINDOW)
+// Times are CLOCK_MONOTONIC seconds, the clock of Python's time.monotonic().
+// Exits 1 when no window shows up in time, 2 on wrong use.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+double now() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// Returns the first viewable child of the root, or 0.
+Window viewableWindow(Display* display, XWindowAttributes& attributes) {
+    Window root = 0;
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    Window found = 0;
+    if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count) == 0)
+        return 0;
+    for (unsigned int i = 0; i < count && found == 0; ++i)
+        if (XGetWindowAttributes(display, children[i], &attributes) != 0 &&
+            attributes.map_state == IsViewable)
+            found = children[i];
+    if (children != nullptr)
+        XFree(children);
+    return found;
+}
+
+// Returns true iff the window shows more than one colour.
+bool hasContent(Display* display, Window window, const XWindowAttributes& attributes) {
+    XImage* image = XGetImage(display, window, 0, 0, static_cast<unsigned>(attributes.width),
+                              static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
+    if (image == nullptr)
+        return false;
+    const unsigned long first = XGetPixel(image, 0, 0);
+    bool content = false;
+    for (int y = 0; y < image->height && !content; y += 2)
+        for (int x = 0; x < image->width && !content; x += 2)
+            content = XGetPixel(image, x, y) != first;
+    XDestroyImage(image);
+    return content;
+}
+
+// The handler keeps a window that vanishes between two requests from ending the program.
+int ignoreErrors(Display*, XErrorEvent*) { return 0; }
+
+Window waitForWindow(Display* display, double seconds, bool needContent) {
+    const double deadline = now() + seconds;
+    XWindowAttributes attributes;
+    do {
+        const Window window = viewableWindow(display, attributes);
+        if (window != 0 && (!needContent || hasContent(display, window, attributes)))
+            return window;
+        usleep(2000);
+    } while (now() < deadline);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::string command = argc > 1 ? argv[1] : "";
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) {
+        std::fprintf(stderr, "bench_x: cannot open display\n");
+        return 2;
+    }
+    XSetErrorHandler(ignoreErrors);
+    if (command == "firstframe") {
+        const double seconds = argc > 2 ? std::atof(argv[2]) : 30.0;
+        if (waitForWindow(display, seconds, true) == 0)
+            return 1;
+        std::printf("%.6f\n", now());
+        return 0;
+    }
+    if (command == "click" && argc > 3) {
+        const Window window = waitForWindow(display, 10.0, false);
+        if (window == 0)
+            return 1;
+        XWarpPointer(display, None, window, 0, 0, 0, 0, std::atoi(argv[2]), std::atoi(argv[3]));
+        XSync(display, False);
+        usleep(100000); // the motion event is taken by a frame of its own first
+        XTestFakeButtonEvent(display, 1, True, CurrentTime);
+        XSync(display, False);
+        const double pressed = now();
+        usleep(30000);
+        XTestFakeButtonEvent(display, 1, False, CurrentTime);
+        XSync(display, False);
+        std::printf("%.6f\n", pressed);
+        return 0;
+    }
+    if (command == "close") {
+        const Window window = waitForWindow(display, 2.0, false);
+        if (window == 0)
+            return 1;
+        XEvent event;
+        std::memset(&event, 0, sizeof event);
+        event.xclient.type = ClientMessage;
+        event.xclient.window = window;
+        event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+        event.xclient.data.l[1] = CurrentTime;
+        XSendEvent(display, window, False, NoEventMask, &event);
+        XSync(display, False);
+        return 0;
+    }
+    std::fprintf(stderr, "usage: bench_x firstframe [SECONDS] | click X Y | close\n");
+    return 2;
+}
