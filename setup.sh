@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing need, once.
-# Quiet when everything is already there. Extra groups: "bench", "lint", "package".
+# Quiet when everything is already there. Extra groups: "bench", "fuzz", "package".
 set -euo pipefail
 
 packages=(
@@ -8,12 +8,12 @@ packages=(
     libsfml-dev libmpg123-dev libopenal-dev libx11-dev libxtst-dev libxres-dev libgtest-dev
     xvfb xdotool x11-utils x11-apps imagemagick
     python3 python3-pil python3-numpy fonts-texgyre lame sox libsox-fmt-mp3 mpg123
-    desktop-file-utils appstream
+    desktop-file-utils appstream clang-tidy cppcheck
 )
 for group in "$@"; do
     case "$group" in
     bench) packages+=(valgrind linux-perf qmmp audacious mpv hyperfine alsa-utils procps) ;;
-    lint) packages+=(clang clang-tidy cppcheck libclang-rt-14-dev) ;;
+    fuzz | lint) packages+=(clang libclang-rt-14-dev) ;;
     package) packages+=(lintian dpkg-dev file) ;;
     *) echo "setup.sh: unknown group '$group'" >&2; exit 2 ;;
     esac

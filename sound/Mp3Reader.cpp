@@ -3,6 +3,7 @@
 #include <SFML/Audio/SoundFileFactory.hpp>
 #include <SFML/System/InputStream.hpp>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace irrklang {
@@ -100,7 +101,8 @@ bool Mp3Reader::check(sf::InputStream& stream) {
     return false;
 }
 
-Mp3Reader::Mp3Reader() : handle(mpg123_new(nullptr, nullptr)), rate(0), channels(0) {
+Mp3Reader::Mp3Reader()
+    : handle(mpg123_new(nullptr, nullptr)), rate(0), channels(0), sampleCount(0), offset(0) {
     mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
     // 16-bit output at whatever rate and channel count the file has.
     mpg123_format_none(handle);
@@ -135,20 +137,27 @@ bool Mp3Reader::open(sf::InputStream& stream, Info& info) {
     const off_t frames = mpg123_length(handle);
     if (frames <= 0)
         return false;
-    info.sampleCount = static_cast<sf::Uint64>(frames) * static_cast<sf::Uint64>(channels);
+    sampleCount = static_cast<sf::Uint64>(frames) * static_cast<sf::Uint64>(channels);
+    info.sampleCount = sampleCount;
     info.channelCount = static_cast<unsigned int>(channels);
     info.sampleRate = static_cast<unsigned int>(rate);
     return true;
 }
 
 void Mp3Reader::seek(sf::Uint64 sampleOffset) {
-    // A failed seek (past the end) leaves the decoder where it was; the read after it
-    // then ends the stream as SFML expects.
-    mpg123_seek(handle, static_cast<off_t>(sampleOffset / static_cast<sf::Uint64>(channels)),
-                SEEK_SET);
+    // SFML 2.5 passes offsets within a frame too; the decoder goes to the frame's start.
+    // A seek past the end fails and leaves the decoder where it was; reads then deliver
+    // nothing, which ends the stream as SFML expects.
+    const sf::Uint64 frame = sampleOffset / static_cast<sf::Uint64>(channels);
+    mpg123_seek(handle, static_cast<off_t>(frame), SEEK_SET);
+    offset = frame * static_cast<sf::Uint64>(channels);
 }
 
 sf::Uint64 Mp3Reader::read(sf::Int16* samples, sf::Uint64 maxCount) {
+    // A stream whose frames change kind is converted to the first kind's rate, and then
+    // yields more samples than the scan counted: they would play past the length the engine
+    // reports, so they are left out.
+    maxCount = offset < sampleCount ? std::min(maxCount, sampleCount - offset) : 0;
     sf::Uint64 count = 0;
     while (count < maxCount) {
         size_t bytes = 0;
@@ -162,6 +171,7 @@ sf::Uint64 Mp3Reader::read(sf::Int16* samples, sf::Uint64 maxCount) {
         if (status != MPG123_OK || bytes == 0)
             break;
     }
+    offset += count;
     return count;
 }
 

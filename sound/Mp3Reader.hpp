@@ -28,6 +28,7 @@ public:
     // Returns true iff the stream holds at least one decodable sample.
     bool open(sf::InputStream& stream, Info& info) override;
     void seek(sf::Uint64 sampleOffset) override;
+    // Never delivers samples past the count open() announced.
     sf::Uint64 read(sf::Int16* samples, sf::Uint64 maxCount) override;
 
 private:
@@ -37,6 +38,8 @@ private:
     mpg123_handle* handle;
     long rate;
     int channels;
+    sf::Uint64 sampleCount; // as announced by open()
+    sf::Uint64 offset;      // of the next sample read() delivers
 };
 
 } // namespace irrklang

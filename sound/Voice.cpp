@@ -1,8 +1,11 @@
 #include "Voice.hpp"
 
+#include "FormatCheck.hpp"
+
 #include <SFML/Audio/InputSoundFile.hpp>
 #include <SFML/Audio/Music.hpp>
 #include <SFML/System/Err.hpp>
+#include <SFML/System/FileInputStream.hpp>
 
 #include <algorithm>
 #include <filesystem>
@@ -30,11 +33,15 @@ const char* Voice::start(const std::string& fileName, bool loop, bool startPause
         return "empty file";
     if (!std::ifstream(fileName))
         return "cannot be read";
+    sf::FileInputStream stream;
+    if (!stream.open(fileName) || !wavChunksInOrder(stream))
+        return "not a supported sound format";
 
     // SFML explains its failures on sf::err(); the engine reports ours in one line instead.
     std::streambuf* chatter = sf::err().rdbuf(nullptr);
     sf::InputSoundFile file;
     const bool opened = file.openFromFile(fileName) && file.getSampleCount() > 0 &&
+                        formatPlayable(file.getChannelCount(), file.getSampleRate()) &&
                         (music == nullptr || music->openFromFile(fileName));
     sf::err().rdbuf(chatter);
     if (!opened)

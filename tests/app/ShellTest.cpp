@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -78,7 +79,9 @@ TEST_F(ShellTest, StartsAndClosesCleanlyWithoutItsRessourcesFolder) {
 
 TEST_F(ShellTest, ShowsAboutFortyFramesASecondAndNeverFarMore) {
     const fs::path counter = work.path() / "frames";
-    start(true, {"LD_PRELOAD=" BRASKO_FRAME_COUNTER, "BRASKO_FRAME_COUNT_FILE=" + counter.string()});
+    const char* preloaded = std::getenv("LD_PRELOAD"); // set by the sanitizer run
+    start(true, {std::string("LD_PRELOAD=" BRASKO_FRAME_COUNTER " ") + (preloaded ? preloaded : ""),
+                 "BRASKO_FRAME_COUNT_FILE=" + counter.string()});
     auto frames = [&] {
         std::ifstream in(counter);
         unsigned long count = 0;

@@ -188,7 +188,10 @@ class PlayerEndToEnd(unittest.TestCase):
             f.write("[general]\ndrivers = wave\nfrequency = 44100\nchannels = stereo\n"
                     "sample-type = int16\n[wave]\nfile = %s\n" % capture)
         self.frame_count = os.path.join(self.work, "frames")
-        env = dict(os.environ, ALSOFT_CONF=conf, LD_PRELOAD=os.environ["BRASKO_FRAME_COUNTER"],
+        # Added to what is preloaded already (the sanitizer run preloads a library too).
+        preload = " ".join(filter(None, [os.environ["BRASKO_FRAME_COUNTER"],
+                                         os.environ.get("LD_PRELOAD")]))
+        env = dict(os.environ, ALSOFT_CONF=conf, LD_PRELOAD=preload,
                    BRASKO_FRAME_COUNT_FILE=self.frame_count)
         env.pop("ALSOFT_DRIVERS", None)
         self.capture = Capture(capture)
@@ -209,6 +212,8 @@ class PlayerEndToEnd(unittest.TestCase):
         self.move_to(REST)
 
     def end_player(self):
+        """Closes the player if it still runs; it must end with status 0 either way, which
+        also fails the test on any report of the sanitizers in a sanitizer build."""
         if self.player.poll() is None:
             subprocess.run([os.environ["BRASKO_XWIN"], "close", self.window])
             try:
@@ -217,10 +222,14 @@ class PlayerEndToEnd(unittest.TestCase):
                 self.player.kill()
                 self.player.wait()
         self.out.close()
+        with open(self.out.name) as f:
+            said = f.read()
         if os.environ.get("BRASKO_E2E_KEEP") == "1":
             print("kept", self.work)
         else:
             shutil.rmtree(self.work, ignore_errors=True)
+        self.assertEqual(0, self.player.returncode, "the player ended with status %d:\n%s"
+                         % (self.player.returncode, said[-4000:]))
 
     # --- driving the player -------------------------------------------------------------
 

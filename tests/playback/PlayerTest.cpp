@@ -153,6 +153,40 @@ TEST_F(PlayerTest, AMissingSongSaysWhyOnceAndReadsAsFinished) {
     EXPECT_FALSE(player->isPlaying());
 }
 
+// A song over twelve hours long (tests/CMakeLists.txt says how it is made): its length in
+// milliseconds times 100 no longer fits in 32 bits.
+TEST_F(PlayerTest, ASongOverTwelveHoursLongSeeksAndShowsProgressInWholePercent) {
+    fs::create_symlink(BRASKO_LONG_SONG, work.path() / "granite.mp3");
+    makePlayer();
+    playPaused();
+    player->seek(50);
+    EXPECT_EQ(50u, player->progress());
+    // The target rounds down to a whole millisecond and the progress to a whole percent, so
+    // a paused song may read one percent less than it was sought to.
+    for (const std::uint32_t percent : {99u, 96u, 1u}) {
+        player->seek(static_cast<std::int8_t>(percent));
+        EXPECT_LE(percent - 1, player->progress());
+        EXPECT_GE(percent, player->progress());
+    }
+    EXPECT_FALSE(player->isFinished());
+}
+
+TEST(LongSongTest, PositionsOfASongOverTwelveHoursLongAreExact) {
+    irrklang::ISoundEngine* engine = irrklang::createIrrKlangDevice();
+    irrklang::ISound* sound = engine->play2D(BRASKO_LONG_SONG, false, true, true);
+    ASSERT_NE(nullptr, sound);
+    // Frames of 72 bytes and 72 ms: as many milliseconds as the file has bytes.
+    const irrklang::ik_u32 length = sound->getPlayLength();
+    EXPECT_EQ(fs::file_size(BRASKO_LONG_SONG), length);
+    EXPECT_GT(length, 12u * 3600u * 1000u);
+    for (const irrklang::ik_u32 target : {length / 2, length / 100 * 99, length - 5000}) {
+        ASSERT_TRUE(sound->setPlayPosition(target));
+        EXPECT_NEAR(target, sound->getPlayPosition(), 5.0);
+    }
+    sound->drop();
+    engine->drop();
+}
+
 // Draws the player's title, and beside it the same text drawn directly, into a real window.
 class PlayerTitleTest : public PlayerTest {
 protected:

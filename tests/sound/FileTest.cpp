@@ -133,6 +133,13 @@ TEST_F(FileTest, TruncatedMp3DeliversExactlyWhatItAnnounces) {
     EXPECT_EQ(samplesOf(file, file.getSampleCount() + 10000).size(), file.getSampleCount());
 }
 
+TEST_F(FileTest, JoinedMp3sOfDifferentRatesDeliverExactlyWhatTheyAnnounce) {
+    sf::InputSoundFile file;
+    ASSERT_TRUE(file.openFromFile(fixture("joined.mp3")));
+    EXPECT_EQ(44100u, file.getSampleRate());
+    EXPECT_EQ(samplesOf(file, file.getSampleCount() + 100000).size(), file.getSampleCount());
+}
+
 TEST_F(FileTest, RandomBytesAreNeverTakenForSound) {
     std::mt19937 random(2024);
     std::vector<unsigned char> bytes(16384);
@@ -212,7 +219,9 @@ INSTANTIATE_TEST_SUITE_P(
                       BadFileCase{"folder.mp3", "is a directory"},
                       BadFileCase{"empty.mp3", "empty file"},
                       BadFileCase{"random.mp3", "not a supported sound format"},
-                      BadFileCase{"header_only.mp3", "not a supported sound format"}),
+                      BadFileCase{"header_only.mp3", "not a supported sound format"},
+                      BadFileCase{"wav_data_first.mp3", "not a supported sound format"},
+                      BadFileCase{"wav_no_channels.mp3", "not a supported sound format"}),
     [](const auto& info) { return testName(info.param.file); });
 
 TEST(EngineTest, BadFileIsRefusedQuietlyWithoutTheDebugOption) {

@@ -140,6 +140,48 @@ void XClient::release(unsigned button) {
     sync();
 }
 
+namespace {
+int ignoreError(Display*, XErrorEvent*) { return 0; }
+
+// The 8-bit channel of pixel selected by mask.
+sf::Uint8 channel(unsigned long pixel, unsigned long mask) {
+    if (mask == 0)
+        return 0;
+    while ((mask & 1) == 0) {
+        mask >>= 1;
+        pixel >>= 1;
+    }
+    return static_cast<sf::Uint8>((pixel & mask) * 255 / mask);
+}
+} // namespace
+
+sf::Image XClient::screenshot() {
+    sf::Image image;
+    // The window may go away meanwhile: Xlib's default handler would end the test program.
+    sync();
+    XErrorHandler previous = XSetErrorHandler(ignoreError);
+    XWindowAttributes attributes;
+    XImage* shot = nullptr;
+    if (XGetWindowAttributes(display, window, &attributes) != 0 &&
+        attributes.map_state == IsViewable)
+        shot = XGetImage(display, window, 0, 0, static_cast<unsigned>(attributes.width),
+                         static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
+    sync();
+    XSetErrorHandler(previous);
+    if (shot == nullptr)
+        return image;
+    image.create(static_cast<unsigned>(shot->width), static_cast<unsigned>(shot->height));
+    for (int y = 0; y < shot->height; ++y)
+        for (int x = 0; x < shot->width; ++x) {
+            const unsigned long pixel = XGetPixel(shot, x, y);
+            image.setPixel(static_cast<unsigned>(x), static_cast<unsigned>(y),
+                           sf::Color(channel(pixel, shot->red_mask), channel(pixel, shot->green_mask),
+                                     channel(pixel, shot->blue_mask)));
+        }
+    XDestroyImage(shot);
+    return image;
+}
+
 void XClient::requestClose() {
     XEvent event{};
     event.xclient.type = ClientMessage;

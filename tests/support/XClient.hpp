@@ -5,6 +5,7 @@
 #ifndef BRASKO_TESTS_XCLIENT_HPP
 #define BRASKO_TESTS_XCLIENT_HPP
 
+#include <SFML/Graphics/Image.hpp>
 #include <SFML/Window/WindowHandle.hpp>
 
 #include <string>
@@ -44,6 +45,9 @@ public:
     // Presses or releases mouse button 1 (left), 2 (middle) or 3 (right) where the pointer is.
     void press(unsigned button);
     void release(unsigned button);
+
+    // What the window shows now, or an empty image if it cannot be read (gone, unmapped).
+    sf::Image screenshot();
 
     // Sends the window manager's close request (WM_DELETE_WINDOW).
     void requestClose();

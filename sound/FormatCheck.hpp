@@ -1,0 +1,23 @@
+// Checks that keep sound SFML 2.5 cannot handle away from it. Its WAV reader trusts the
+// header: a data chunk before the format chunk makes it divide by a sample size it has not
+// read yet, and it takes any channel count and rate, which the engine and sf::Music divide
+// by or allocate a second of. Every file the engine opens passes both checks first.
+#ifndef BRASKO_FORMATCHECK_HPP
+#define BRASKO_FORMATCHECK_HPP
+
+namespace sf {
+class InputStream;
+}
+
+namespace irrklang {
+
+// Returns false iff the stream is a RIFF WAVE file whose data chunk comes before any format
+// chunk, walking the chunks as SFML does. Leaves the stream anywhere.
+bool wavChunksInOrder(sf::InputStream& stream);
+
+// Returns true iff SFML can stream sound of this many channels at this rate.
+bool formatPlayable(unsigned int channels, unsigned int rate);
+
+} // namespace irrklang
+
+#endif

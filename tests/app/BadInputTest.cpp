@@ -1,0 +1,287 @@
+// The real player given broken files in its working folder: each picture missing, empty or
+// not a picture, the font missing, songs that cannot be played (missing, empty, random bytes,
+// a folder, a WAV header SFML cannot read), songs that play although odd (cut short, WAV
+// under the MP3 name, over twelve hours long), and no audio output device at all. Each time
+// the window opens and keeps drawing, does what the README promises, and closes with status
+// 0. A start without ressources/ is in ShellTest.
+#include "PlayerProgram.hpp"
+
+#include "support/Wait.hpp"
+
+#include <SFML/Graphics/Image.hpp>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+const std::size_t rate = WaveCapture::rate;
+const fs::path shipped = fs::path(BRASKO_SOURCE_DIR) / "ressources";
+const sf::IntRect playArea(2, 100, 28, 28);
+const sf::IntRect barArea(0, 143, 200, 7);
+const sf::IntRect titleArea(0, 0, 150, 40);
+
+std::string fixture(const std::string& name) { return std::string(BRASKO_SOUND_FIXTURES) + "/" + name; }
+} // namespace
+
+class BadInputTest : public ::testing::Test {
+protected:
+    BadInputTest() {
+        background.loadFromFile((shipped / "bg.png").string());
+        sheet.loadFromFile((shipped / "buttons.png").string());
+    }
+
+    // The Play button as drawn over the background: frame 0 dark, frame 1 lit.
+    sf::Image playButton(bool lit) const {
+        sf::Image image = background;
+        for (unsigned y = 0; y < 28; ++y)
+            for (unsigned x = 0; x < 28; ++x) {
+                const sf::Color top = sheet.getPixel(x + (lit ? 28 : 0), y);
+                const sf::Color under = background.getPixel(x + 2, y + 100);
+                auto mix = [&](sf::Uint8 a, sf::Uint8 b) {
+                    return static_cast<sf::Uint8>((a * top.a + b * (255 - top.a) + 127) / 255);
+                };
+                image.setPixel(x + 2, y + 100,
+                               sf::Color(mix(top.r, under.r), mix(top.g, under.g), mix(top.b, under.b)));
+            }
+        return image;
+    }
+
+    // Waits until Play shows lit or dark.
+    bool playLooks(bool lit) {
+        const sf::Image expected = playButton(lit);
+        return waitUntil([&] {
+            return PlayerProgram::difference(player.screenshot(), expected, playArea) < 4;
+        });
+    }
+
+    // How many columns of the progress bar differ clearly from the background, from the left.
+    int barLength(const sf::Image& shot) const {
+        int length = 0;
+        for (int x = 0; x < barArea.width; ++x)
+            for (int y = barArea.top; y < barArea.top + barArea.height; ++y)
+                if (PlayerProgram::difference(shot, background, sf::IntRect(x, y, 1, 1)) > 24)
+                    length = x + 1;
+        return length;
+    }
+
+    // Clicks Play and returns the first loud frame after it, if any comes within 5 s.
+    std::optional<std::size_t> playAndListen() {
+        const std::size_t before = player.capture().frames();
+        EXPECT_TRUE(player.clickAndRest(PlayerProgram::playX, PlayerProgram::buttonY));
+        std::optional<std::size_t> onset;
+        waitUntil([&] { return (onset = player.capture().soundAfter(before)).has_value(); }, 5s);
+        return onset;
+    }
+
+    // Waits until the capture has half a second from first on; returns its loudest sample.
+    int loudestHalfSecond(std::size_t first) {
+        EXPECT_TRUE(waitUntil([&] { return player.capture().frames() >= first + rate / 2; }, 5s));
+        return player.capture().loudest(first, first + rate / 2);
+    }
+
+    void expectCleanClose() {
+        EXPECT_EQ(0, player.close()) << player.process().standardError();
+    }
+
+    PlayerProgram player;
+    sf::Image background;
+    sf::Image sheet;
+};
+
+// --- pictures -------------------------------------------------------------------------------
+
+enum class Damage { missing, empty, text };
+
+struct BrokenPicture {
+    const char* file;
+    Damage damage;
+};
+
+std::string damageName(Damage damage) {
+    return damage == Damage::missing ? "missing" : damage == Damage::empty ? "empty" : "text";
+}
+
+void PrintTo(const BrokenPicture& picture, std::ostream* out) {
+    *out << picture.file << " " << damageName(picture.damage);
+}
+
+class BrokenPictureTest : public BadInputTest, public ::testing::WithParamInterface<BrokenPicture> {};
+
+TEST_P(BrokenPictureTest, LeavesItsPartEmptyWhileTheRestWorks) {
+    player.withRessources();
+    player.withSong(BRASKO_TEST_SONG);
+    const fs::path picture = player.folder() / "ressources" / GetParam().file;
+    fs::remove(picture);
+    if (GetParam().damage == Damage::empty)
+        std::ofstream(picture).flush();
+    if (GetParam().damage == Damage::text)
+        std::ofstream(picture) << "This is not a picture.\n";
+    ASSERT_TRUE(player.start());
+    const std::string file = GetParam().file;
+
+    if (file == "buttons.png") {
+        // No button is drawn, and none can be clicked: Play starts nothing.
+        EXPECT_LT(PlayerProgram::difference(player.screenshot(), background, playArea), 4);
+        const std::size_t before = player.capture().frames();
+        ASSERT_TRUE(player.clickAndRest(PlayerProgram::playX, PlayerProgram::buttonY));
+        EXPECT_LE(loudestHalfSecond(before), WaveCapture::silent);
+    } else {
+        const std::optional<std::size_t> onset = playAndListen();
+        ASSERT_TRUE(onset) << "no sound after Play";
+        if (file == "slider.png") {
+            // A third of the short song played: the bar would be 60 pixels long.
+            ASSERT_TRUE(waitUntil([&] { return player.capture().frames() >= *onset + rate; }, 5s));
+            EXPECT_EQ(0, barLength(player.screenshot()));
+        } else {
+            EXPECT_GT(PlayerProgram::difference(player.screenshot(), background,
+                                                sf::IntRect(150, 40, 140, 50)),
+                      20)
+                << "the background was drawn";
+        }
+    }
+    EXPECT_TRUE(player.waitFrames(10));
+    expectCleanClose();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pictures, BrokenPictureTest,
+    ::testing::Values(BrokenPicture{"bg.png", Damage::missing}, BrokenPicture{"bg.png", Damage::empty},
+                      BrokenPicture{"bg.png", Damage::text},
+                      BrokenPicture{"buttons.png", Damage::missing},
+                      BrokenPicture{"buttons.png", Damage::empty},
+                      BrokenPicture{"buttons.png", Damage::text},
+                      BrokenPicture{"slider.png", Damage::missing},
+                      BrokenPicture{"slider.png", Damage::empty},
+                      BrokenPicture{"slider.png", Damage::text}),
+    [](const auto& info) {
+        std::string name = info.param.file;
+        return name.substr(0, name.find('.')) + "_" + damageName(info.param.damage);
+    });
+
+// --- the font -------------------------------------------------------------------------------
+
+TEST_F(BadInputTest, WithoutTheFontTheSongPlaysUntitled) {
+    player.withRessources();
+    player.withSong(BRASKO_TEST_SONG);
+    fs::remove(player.folder() / "ressources" / "BKANT.TTF");
+    ASSERT_TRUE(player.start());
+    ASSERT_TRUE(playAndListen()) << "no sound after Play";
+    ASSERT_TRUE(playLooks(true));
+    EXPECT_LT(PlayerProgram::difference(player.screenshot(), background, titleArea), 1)
+        << "something drawn where the title goes";
+    expectCleanClose();
+}
+
+// --- songs that cannot be played ------------------------------------------------------------
+
+struct BadSong {
+    const char* name;
+    const char* reason;
+};
+
+void PrintTo(const BadSong& song, std::ostream* out) { *out << song.name; }
+
+class BadSongTest : public BadInputTest, public ::testing::WithParamInterface<BadSong> {};
+
+TEST_P(BadSongTest, LeavesPlayDarkSaysWhyOnceAndStaysSilent) {
+    player.withRessources();
+    const std::string name = GetParam().name;
+    const fs::path song = player.folder() / "granite.mp3";
+    if (name == "empty")
+        std::ofstream(song).flush();
+    else if (name == "random_bytes")
+        player.withSong(fixture("random.mp3"));
+    else if (name == "folder")
+        fs::create_directory(song);
+    else if (name == "wav_data_before_format")
+        player.withSong(fs::path(BRASKO_SOURCE_DIR) / "tests/fuzz/regressions/wav-data-before-format.wav");
+    ASSERT_TRUE(player.start());
+    const std::size_t before = player.capture().frames();
+    ASSERT_TRUE(player.clickAndRest(PlayerProgram::playX, PlayerProgram::buttonY));
+    EXPECT_TRUE(playLooks(false)) << "Play stays lit";
+    EXPECT_LE(loudestHalfSecond(before), WaveCapture::silent);
+    ASSERT_TRUE(player.running()) << player.process().standardError();
+    EXPECT_EQ("brasko sound: cannot play \"granite.mp3\": " + std::string(GetParam().reason) + "\n",
+              player.process().standardOutput());
+    expectCleanClose();
+}
+
+INSTANTIATE_TEST_SUITE_P(Songs, BadSongTest,
+                         ::testing::Values(BadSong{"missing", "file not found"},
+                                           BadSong{"empty", "empty file"},
+                                           BadSong{"random_bytes", "not a supported sound format"},
+                                           BadSong{"folder", "is a directory"},
+                                           BadSong{"wav_data_before_format", "not a supported sound format"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// --- songs that play ------------------------------------------------------------------------
+
+TEST_F(BadInputTest, ACutSongPlaysWhatItHasAndEnds) {
+    player.withRessources();
+    player.withSong(fixture("truncated.mp3"));
+    ASSERT_TRUE(player.start());
+    const std::optional<std::size_t> onset = playAndListen();
+    ASSERT_TRUE(onset) << "no sound after Play";
+    // The part before the cut lasts 1.8 s: it still sounds after a second.
+    ASSERT_TRUE(waitUntil([&] { return player.capture().frames() >= *onset + rate * 11 / 10; }, 5s));
+    EXPECT_GT(player.capture().loudest(*onset + rate, *onset + rate * 11 / 10), WaveCapture::loud);
+    // Then it ends by itself: Play goes dark, and nothing sounds any more.
+    EXPECT_TRUE(playLooks(false)) << "Play stays lit";
+    EXPECT_LE(loudestHalfSecond(player.capture().frames()), WaveCapture::silent);
+    expectCleanClose();
+}
+
+TEST_F(BadInputTest, AWavUnderTheMp3NamePlays) {
+    player.withRessources();
+    player.withSong(fixture("wav_named.mp3"));
+    ASSERT_TRUE(player.start());
+    ASSERT_TRUE(playAndListen()) << "no sound after Play";
+    EXPECT_TRUE(playLooks(true));
+    expectCleanClose();
+}
+
+TEST_F(BadInputTest, ASongOverTwelveHoursLongShowsItsProgressAndSeeksRight) {
+    player.withRessources();
+    player.withSong(BRASKO_LONG_SONG);
+    ASSERT_TRUE(player.start());
+    ASSERT_TRUE(playAndListen()) << "no sound after Play";
+    // A click at x is x / 2 percent; the bar is 2 pixels per percent, and one percent of this
+    // song lasts seven minutes. 99 percent of its length in milliseconds overflows 32 bits.
+    for (const int percent : {50, 99}) {
+        const std::size_t before = player.capture().frames();
+        ASSERT_TRUE(player.clickAndRest(2 * percent + 1, PlayerProgram::barY));
+        int length = 0;
+        EXPECT_TRUE(waitUntil([&] { return (length = barLength(player.screenshot())) == 2 * percent; }))
+            << "at " << percent << " %, the bar is " << length << " pixels long";
+        EXPECT_TRUE(waitUntil([&] { return player.capture().soundAfter(before).has_value(); }))
+            << "no sound after the jump to " << percent << " %";
+    }
+    EXPECT_TRUE(playLooks(true));
+    expectCleanClose();
+}
+
+// --- no audio output device -----------------------------------------------------------------
+
+TEST_F(BadInputTest, WithoutAnAudioDeviceItSaysSoOnceAndPlaysSilently) {
+    player.withRessources();
+    player.withSong(BRASKO_TEST_SONG);
+    ASSERT_TRUE(player.start({"ALSOFT_DRIVERS=none"}));
+    ASSERT_TRUE(player.clickAndRest(PlayerProgram::playX, PlayerProgram::buttonY));
+    EXPECT_TRUE(playLooks(true));
+    // The three-second song goes on in silence: the bar grows, and the song ends on time.
+    int length = 0;
+    EXPECT_TRUE(waitUntil([&] { return (length = barLength(player.screenshot())) >= 100; }, 5s))
+        << "the bar got to " << length << " pixels only";
+    EXPECT_TRUE(waitUntil([&] { return barLength(player.screenshot()) == 0; }, 5s));
+    EXPECT_TRUE(playLooks(false));
+    EXPECT_EQ("brasko sound: no audio output device could be opened; playing silently\n",
+              player.process().standardOutput());
+    EXPECT_EQ(0u, player.capture().frames());
+    expectCleanClose();
+}
