@@ -193,10 +193,10 @@ def kick():
 
 def band_noise(seconds, lo, hi):
     n = int(seconds * SR)
-    spec = np.fft.rfft(rng.normal(0, 1, n))
+    spectrum = np.fft.rfft(rng.normal(0, 1, n))
     f = np.fft.rfftfreq(n, 1 / SR)
-    spec *= np.clip((f - lo) / (0.3 * lo), 0, 1) * np.clip((hi - f) / (0.3 * hi), 0, 1)
-    x = np.fft.irfft(spec, n)
+    spectrum *= np.clip((f - lo) / (0.3 * lo), 0, 1) * np.clip((hi - f) / (0.3 * hi), 0, 1)
+    x = np.fft.irfft(spectrum, n)
     return x / np.abs(x).max()
 
 
