@@ -28,8 +28,8 @@ int main() {
     // each triangle's first vertex is its provoking one. Nothing is drawn flat-shaded, so no
     // pixel changes.
     using ProvokingVertex = void (*)(GLenum);
-    if (const auto provoking = reinterpret_cast<ProvokingVertex>(
-            sf::Context::getFunction("glProvokingVertex")))
+    if (const auto provoking =
+            reinterpret_cast<ProvokingVertex>(sf::Context::getFunction("glProvokingVertex")))
         provoking(GL_FIRST_VERTEX_CONVENTION);
 
     // A picture that fails to load leaves its texture empty; the window runs on regardless.

@@ -42,10 +42,9 @@ std::vector<unsigned> targets(unsigned lengthMs, unsigned count) {
     std::vector<unsigned> list;
     for (unsigned i = 0; i < count; ++i) {
         const unsigned slot = (i * 7u + 3u) % count;
-        list.push_back(static_cast<unsigned>((static_cast<unsigned long long>(lengthMs) * 9u /
-                                              10u) *
-                                                 (slot + 1u) / (count + 1u) +
-                                             (i * 37u) % 1000u));
+        list.push_back(static_cast<unsigned>(
+            (static_cast<unsigned long long>(lengthMs) * 9u / 10u) * (slot + 1u) / (count + 1u) +
+            (i * 37u) % 1000u));
     }
     return list;
 }
@@ -108,8 +107,8 @@ int accuracy(const char* file, unsigned count, const char* referencePath) {
     std::sort(list.begin(), list.end());
 
     // One pass from the start keeps a window of a second around each exact target frame.
-    const std::uint64_t radius = rate;                      // frames on each side
-    const std::uint64_t probe = 4096;                       // frames compared after a seek
+    const std::uint64_t radius = rate; // frames on each side
+    const std::uint64_t probe = 4096;  // frames compared after a seek
     std::vector<std::vector<short>> windows(list.size());
     std::vector<std::uint64_t> windowStart(list.size());
     std::vector<short> chunk(65536 * channels);
@@ -128,7 +127,8 @@ int accuracy(const char* file, unsigned count, const char* referencePath) {
         if (reference.is_open()) {
             reference.read(reinterpret_cast<char*>(referenceChunk.data()),
                            static_cast<std::streamsize>(got * sizeof(short)));
-            const std::uint64_t have = static_cast<std::uint64_t>(reference.gcount()) / sizeof(short);
+            const std::uint64_t have =
+                static_cast<std::uint64_t>(reference.gcount()) / sizeof(short);
             checked += have;
             for (std::uint64_t i = 0; i < have; ++i)
                 matching += referenceChunk[i] == chunk[i];
@@ -146,7 +146,8 @@ int accuracy(const char* file, unsigned count, const char* referencePath) {
                 continue;
             if (windows[t].empty())
                 windowStart[t] = a;
-            windows[t].insert(windows[t].end(), source->begin() + static_cast<long>((a - position) * channels),
+            windows[t].insert(windows[t].end(),
+                              source->begin() + static_cast<long>((a - position) * channels),
                               source->begin() + static_cast<long>((b - position) * channels));
         }
         position += frames;
@@ -163,9 +164,10 @@ int accuracy(const char* file, unsigned count, const char* referencePath) {
         if (at < 0 || at % static_cast<long>(channels) != 0)
             std::printf("%u none\n", list[t]);
         else
-            std::printf("%u %lld\n", list[t],
-                        static_cast<long long>(windowStart[t] + static_cast<std::uint64_t>(at) / channels) -
-                            static_cast<long long>(exact));
+            std::printf(
+                "%u %lld\n", list[t],
+                static_cast<long long>(windowStart[t] + static_cast<std::uint64_t>(at) / channels) -
+                    static_cast<long long>(exact));
         after.resize(probe * channels);
     }
     if (reference.is_open())

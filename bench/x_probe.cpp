@@ -61,7 +61,9 @@ bool hasContent(Display* display, Window window, const XWindowAttributes& attrib
 }
 
 // The handler keeps a window that vanishes between two requests from ending the program.
-int ignoreErrors(Display*, XErrorEvent*) { return 0; }
+int ignoreErrors(Display*, XErrorEvent*) {
+    return 0;
+}
 
 Window waitForWindow(Display* display, double seconds, bool needContent) {
     const double deadline = now() + seconds;
@@ -118,7 +120,8 @@ int main(int argc, char** argv) {
         event.xclient.window = window;
         event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
         event.xclient.format = 32;
-        event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+        event.xclient.data.l[0] =
+            static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
         event.xclient.data.l[1] = CurrentTime;
         XSendEvent(display, window, False, NoEventMask, &event);
         XSync(display, False);

@@ -45,7 +45,9 @@ Gui::~Gui() {
     delete player;
 }
 
-void Gui::draw(sf::RenderWindow& window) { window.draw(background, backgroundStates); }
+void Gui::draw(sf::RenderWindow& window) {
+    window.draw(background, backgroundStates);
+}
 
 void Gui::update(sf::RenderWindow& window, InputState& input) {
     // The cursor is read once for the whole frame: each reading is a round trip to the X
