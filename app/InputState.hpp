@@ -18,7 +18,7 @@ public:
 
     // Returns true iff a press is latched and not yet used.
     bool isClicked() const;
-    void setClicked(bool clicked);
+    void setClicked(bool value);
 
     // The cursor position relative to the window's client area, at the moment of the call.
     sf::Vector2i mousePosition(const sf::RenderWindow& window) const;

@@ -23,7 +23,7 @@ public:
     bool contains(int x, int y) const;
 
     bool isActive() const;
-    void setActive(bool active);
+    void setActive(bool value);
 
     void draw(sf::RenderWindow& window);
 
