@@ -10,15 +10,8 @@ build=$1
 out=$(realpath -m "$2")
 mkdir -p "$out"
 rm -f "$out/demo.wav" "$out/demo.png"
-cat >"$out/openal.conf" <<EOF
-[general]
-drivers = wave
-frequency = 44100
-channels = stereo
-sample-type = int16
-[wave]
-file = $out/demo.wav
-EOF
+. tools/openal.sh
+write_wave_conf "$out/openal.conf" "$out/demo.wav"
 
 echo "No display: playing a short demo under a private Xvfb."
 . tools/xvfb.sh

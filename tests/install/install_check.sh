@@ -174,15 +174,8 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 
 capture="$work/capture.wav"
-cat >"$work/openal.conf" <<EOF
-[general]
-drivers = wave
-frequency = 44100
-channels = stereo
-sample-type = int16
-[wave]
-file = $capture
-EOF
+. "$source_dir/tools/openal.sh"
+write_wave_conf "$work/openal.conf" "$capture"
 
 # Time is counted in hundredths of a second since the program was started.
 start_cs=$(($(date +%s%N) / 10000000))

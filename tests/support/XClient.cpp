@@ -55,10 +55,10 @@ bool XClient::findWindowOf(pid_t pid) {
         if (XGetWindowAttributes(display, children[i], &attributes) == 0 ||
             attributes.map_state != IsViewable)
             continue;
-        XResClientIdSpec spec{children[i], XRES_CLIENT_ID_PID_MASK};
+        XResClientIdSpec client{children[i], XRES_CLIENT_ID_PID_MASK};
         long found = 0;
         XResClientIdValue* values = nullptr;
-        if (XResQueryClientIds(display, 1, &spec, &found, &values) != Success)
+        if (XResQueryClientIds(display, 1, &client, &found, &values) != Success)
             continue;
         for (long v = 0; v < found; ++v)
             if (XResGetClientPid(&values[v]) == pid)
