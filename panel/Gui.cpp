@@ -1,9 +1,12 @@
 #include "panel/Gui.hpp"
 
 #include <SFML/Graphics/Image.hpp>
+#include <SFML/OpenGL.hpp>
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -18,16 +21,58 @@ bool isOpaque(const sf::Texture& texture) {
     return true;
 }
 
+// Stores the texture's pixels again, the same values with blue first: the byte order of
+// the window's colour buffer on X. A software renderer (Mesa's llvmpipe) then copies a
+// picture's rows into the frame as they are instead of converting each pixel. A texture
+// stored larger than its picture (no support for sizes other than powers of two) is left
+// alone.
+void storeInWindowOrder(sf::Texture& texture) {
+    const sf::Vector2u size = texture.getSize();
+    if (size.x == 0 || size.y == 0)
+        return;
+    const sf::Image image = texture.copyToImage();
+    std::vector<sf::Uint8> pixels(image.getPixelsPtr(),
+                                  image.getPixelsPtr() + std::size_t(4) * size.x * size.y);
+    for (std::size_t i = 0; i < pixels.size(); i += 4)
+        std::swap(pixels[i], pixels[i + 2]);
+    sf::Texture::bind(&texture);
+    GLint width = 0;
+    GLint height = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
+    if (width == static_cast<GLint>(size.x) && height == static_cast<GLint>(size.y))
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_BGRA, GL_UNSIGNED_BYTE,
+                     pixels.data());
+    sf::Texture::bind(nullptr);
+}
+
+// Draws a sprite's texels as they are. For the background, whose sprite is white, the
+// fixed pipeline (texel times white) gives the same pixels; but llvmpipe runs a shader this
+// simple a row at a time, over a texture stored in the window's byte order, at a fraction
+// of the cost.
+const char* const texelsAsTheyAre = "uniform sampler2D texture;\n"
+                                    "void main() {\n"
+                                    "    gl_FragColor = texture2D(texture, gl_TexCoord[0].xy);\n"
+                                    "}\n";
+
 } // namespace
 
-Gui::Gui(const sf::Texture* textures)
-    : background(), backgroundStates(), playButton(nullptr), pauseButton(nullptr),
-      stopButton(nullptr), spareButton(nullptr), progressBar(nullptr), player(nullptr) {
+Gui::Gui(sf::Texture* textures)
+    : background(), backgroundStates(), backgroundShader(), playButton(nullptr),
+      pauseButton(nullptr), stopButton(nullptr), spareButton(nullptr), progressBar(nullptr),
+      player(nullptr) {
+    for (int i = 0; i < 3; ++i)
+        storeInWindowOrder(textures[i]);
     background.setTexture(textures[0], false);
     // An opaque background covers the last frame whatever the blending: drawn without it,
     // the pixels are the same and the software renderer need not read the old ones back.
     if (isOpaque(textures[0]))
         backgroundStates.blendMode = sf::BlendNone;
+    if (sf::Shader::isAvailable() &&
+        backgroundShader.loadFromMemory(texelsAsTheyAre, sf::Shader::Fragment)) {
+        backgroundShader.setUniform("texture", sf::Shader::CurrentTexture);
+        backgroundStates.shader = &backgroundShader;
+    }
     playButton = new Button(textures[1], 2, 100, 0, 8, 1);
     pauseButton = new Button(textures[1], 30, 100, 2, 8, 1);
     stopButton = new Button(textures[1], 65, 100, 4, 8, 1);

@@ -1,7 +1,9 @@
 // Everything the window shows and the rules that tie the buttons to the player. The entry
 // function makes one Gui from its three textures (background, button sheet, progress bar),
 // calls update() once a frame, and destroys it first when the loop ends. The Gui owns its
-// four buttons, the progress bar and the player; the textures stay the caller's.
+// four buttons, the progress bar and the player; the textures stay the caller's, and must
+// outlive it. On construction the Gui stores the textures' pixels anew in the byte order
+// of the window (same pixels, cheaper to draw for a software renderer).
 #ifndef BRASKO_GUI_HPP
 #define BRASKO_GUI_HPP
 
@@ -12,13 +14,15 @@
 
 #include <SFML/Graphics/RenderStates.hpp>
 #include <SFML/Graphics/RenderWindow.hpp>
+#include <SFML/Graphics/Shader.hpp>
 #include <SFML/Graphics/Sprite.hpp>
 #include <SFML/Graphics/Texture.hpp>
 
 class Gui {
 public:
-    // textures points at three textures: background, button sheet, progress bar.
-    explicit Gui(const sf::Texture* textures);
+    // textures points at three textures: background, button sheet, progress bar. Needs
+    // the window's context to be active.
+    explicit Gui(sf::Texture* textures);
     ~Gui();
     Gui(const Gui&) = delete;
     Gui& operator=(const Gui&) = delete;
@@ -33,6 +37,7 @@ public:
 private:
     sf::Sprite background;
     sf::RenderStates backgroundStates; // blending off for an opaque background
+    sf::Shader backgroundShader;       // texels as they are, for backgroundStates
     Button* playButton;
     Button* pauseButton;
     Button* stopButton;
