@@ -1,7 +1,7 @@
 // Checks that keep sound SFML 2.5 cannot handle away from it. Its WAV reader trusts the
 // header: a data chunk before the format chunk makes it divide by a sample size it has not
-// read yet, and it takes any channel count and rate, which the engine and sf::Music divide
-// by or allocate a second of. Every file the engine opens passes both checks first.
+// read yet, and it takes any channel count and rate, which the engine and its streams divide
+// by or allocate half a second of. Every file the engine opens passes both checks first.
 #ifndef BRASKO_FORMATCHECK_HPP
 #define BRASKO_FORMATCHECK_HPP
 

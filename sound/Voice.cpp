@@ -1,9 +1,9 @@
 #include "Voice.hpp"
 
 #include "FormatCheck.hpp"
+#include "Stream.hpp"
 
 #include <SFML/Audio/InputSoundFile.hpp>
-#include <SFML/Audio/Music.hpp>
 #include <SFML/System/Err.hpp>
 #include <SFML/System/FileInputStream.hpp>
 
@@ -14,11 +14,11 @@
 namespace irrklang {
 
 Voice::Voice(bool silent)
-    : music(silent ? nullptr : new sf::Music), clockStart(0), lengthMs(0), highest(0),
+    : stream(silent ? nullptr : new Stream), clockStart(0), rate(1), lengthMs(0), highest(0),
       looped(false), paused(false), stopped(false) {}
 
 Voice::~Voice() {
-    delete music;
+    delete stream;
 }
 
 const char* Voice::start(const std::string& fileName, bool loop, bool startPaused) {
@@ -33,30 +33,41 @@ const char* Voice::start(const std::string& fileName, bool loop, bool startPause
         return "empty file";
     if (!std::ifstream(fileName))
         return "cannot be read";
-    sf::FileInputStream stream;
-    if (!stream.open(fileName) || !wavChunksInOrder(stream))
+    sf::FileInputStream input;
+    if (!input.open(fileName) || !wavChunksInOrder(input))
         return "not a supported sound format";
 
     // SFML explains its failures on sf::err(); the engine reports ours in one line instead.
     std::streambuf* chatter = sf::err().rdbuf(nullptr);
-    sf::InputSoundFile file;
-    const bool opened = file.openFromFile(fileName) && file.getSampleCount() > 0 &&
-                        formatPlayable(file.getChannelCount(), file.getSampleRate()) &&
-                        (music == nullptr || music->openFromFile(fileName));
+    sf::Uint64 frames = 0;
+    bool opened = false;
+    if (stream != nullptr) {
+        opened = stream->open(fileName);
+        if (opened) {
+            frames = stream->frameCount();
+            rate = stream->sampleRate();
+        }
+    } else {
+        sf::InputSoundFile file;
+        opened = file.openFromFile(fileName) && file.getSampleCount() > 0 &&
+                 formatPlayable(file.getChannelCount(), file.getSampleRate());
+        if (opened) {
+            frames = file.getSampleCount() / file.getChannelCount();
+            rate = file.getSampleRate();
+        }
+    }
     sf::err().rdbuf(chatter);
     if (!opened)
         return "not a supported sound format";
 
-    // The exact length, which sf::Music only gives as a float number of seconds.
-    lengthMs = static_cast<ik_u32>(file.getSampleCount() / file.getChannelCount() * 1000 /
-                                   file.getSampleRate());
+    lengthMs = static_cast<ik_u32>(frames * 1000 / rate);
     looped = loop;
     paused = startPaused;
-    if (music != nullptr) {
-        music->setLoop(loop);
-        music->play();
+    if (stream != nullptr) {
+        stream->setLoop(loop);
+        stream->play();
         if (startPaused)
-            music->pause();
+            stream->pause();
     }
     clock.restart();
     return nullptr;
@@ -69,11 +80,11 @@ bool Voice::isPaused() {
 void Voice::setPaused(bool pause) {
     if (pause == paused || isFinished())
         return;
-    if (music != nullptr) {
+    if (stream != nullptr) {
         if (pause)
-            music->pause();
+            stream->pause();
         else
-            music->play();
+            stream->play();
     }
     clockStart = clockPosition();
     clock.restart();
@@ -81,15 +92,17 @@ void Voice::setPaused(bool pause) {
 }
 
 void Voice::stop() {
-    if (music != nullptr)
-        music->stop();
+    if (stream != nullptr)
+        stream->stop();
     stopped = true;
 }
 
 bool Voice::isFinished() {
-    if (!stopped && music != nullptr)
-        stopped = music->getStatus() == sf::SoundSource::Stopped;
-    else if (!stopped && !looped)
+    if (!stopped && stream != nullptr) {
+        stopped = stream->isFinished();
+        if (stopped)
+            stream->stop(); // gives back its source and thread at once
+    } else if (!stopped && !looped)
         stopped = clockPosition() / 1000 >= lengthMs;
     return stopped;
 }
@@ -98,14 +111,13 @@ ik_u32 Voice::position() {
     if (isFinished())
         return 0;
     ik_u32 now = 0;
-    if (music != nullptr)
-        now = static_cast<ik_u32>(music->getPlayingOffset().asMilliseconds());
+    if (stream != nullptr)
+        now = static_cast<ik_u32>(stream->position() * 1000 / rate);
     else
         now = static_cast<ik_u32>(clockPosition() / 1000 % std::max<ik_u32>(lengthMs, 1));
     if (looped && now + lengthMs / 2 < highest)
         highest = now;
-    // In its last few milliseconds, SFML's offset falls back to the start of the last
-    // buffer it queued; the end itself is reported a little later.
+    // A source that ran dry reads as being at the start of what is queued until it goes on.
     highest = std::max(highest, now);
     return std::min(highest, lengthMs);
 }
@@ -121,11 +133,11 @@ bool Voice::seek(ik_u32 target) {
         stop();
         return true;
     }
-    if (music != nullptr)
-        music->setPlayingOffset(sf::milliseconds(static_cast<sf::Int32>(target)));
+    if (stream != nullptr)
+        stream->seek(sf::Uint64(target) * rate / 1000);
     clockStart = sf::Int64(target) * 1000;
     clock.restart();
-    // SFML's own offset after a seek can read a rounding error below the target.
+    // The frame sought can lie a rounding error below the target in milliseconds.
     highest = target;
     return true;
 }

@@ -1,8 +1,8 @@
-// One sound being played. start() opens and checks the file, then plays it: streamed by an
-// sf::Music through SFML's audio device or, when the engine has no output device, followed
-// by a clock alone, so that positions, pausing, seeks and the end behave as if it were
-// heard. Owned by its ISound; it plays from start() until it is stopped, sought past its
-// end or reaches its end, and stays finished after. Times are milliseconds.
+// One sound being played. start() opens and checks the file, then plays it: streamed to
+// SFML's audio device or, when the engine has no output device, followed by a clock alone,
+// so that positions, pausing, seeks and the end behave as if it were heard. Owned by its
+// ISound; it plays from start() until it is stopped, sought past its end or reaches its
+// end, and stays finished after. Times are milliseconds.
 #ifndef BRASKO_VOICE_HPP
 #define BRASKO_VOICE_HPP
 
@@ -11,11 +11,9 @@
 #include <SFML/System/Clock.hpp>
 #include <string>
 
-namespace sf {
-class Music;
-}
-
 namespace irrklang {
+
+class Stream;
 
 class Voice {
 public:
@@ -48,9 +46,10 @@ private:
     // Position by the silent clock, in microseconds, not wrapped by loops.
     sf::Int64 clockPosition() const;
 
-    sf::Music* music; // null when silent
-    sf::Clock clock;  // silent: time since clockStart was taken
+    Stream* stream;  // null when silent
+    sf::Clock clock; // silent: time since clockStart was taken
     sf::Int64 clockStart;
+    unsigned int rate; // frames per second
     ik_u32 lengthMs;
     ik_u32 highest; // greatest position read since the start, the last seek or loop
     bool looped;

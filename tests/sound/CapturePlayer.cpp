@@ -2,7 +2,8 @@
 // Soft reads the wave writer settings the test gave it. The file comes in
 // BRASKO_CAPTURE_FILE and the scenario in BRASKO_CAPTURE_SCENARIO:
 //   "seek N"  starts paused, seeks to N ms, resumes and plays 400 ms more;
-//   "pause"   plays 400 ms, pauses for 400 ms, resumes and plays 300 ms more.
+//   "pause"   plays 400 ms, pauses for 400 ms, resumes and plays 300 ms more;
+//   "whole"   plays the file to its end and keeps the output open 400 ms more.
 // Exits 0 once the engine is dropped, which closes the device and completes the capture.
 #include <irrKlang.h>
 
@@ -58,6 +59,11 @@ int main() {
         sound->setIsPaused(false);
         if (!reaches(paused + 300))
             return fail("the sound did not resume");
+    } else if (scenario == "whole") {
+        if (!waitUntil([&] { return sound->isFinished(); }, 10s))
+            return fail("the sound did not end");
+        const auto close = std::chrono::steady_clock::now() + 400ms;
+        waitUntil([&] { return std::chrono::steady_clock::now() >= close; }, 1s);
     } else {
         return fail("unknown scenario");
     }

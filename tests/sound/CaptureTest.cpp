@@ -83,3 +83,22 @@ TEST_F(CaptureTest, PauseSilencesTheOutputAndResumeGoesOnFromTheSameSample) {
     // The position read at the pause was where the output was.
     EXPECT_NEAR(pausedAt, played * 1000.0 / rate, 50.0);
 }
+
+TEST_F(CaptureTest, TheWholeSongReachesTheOutputInOrderWithNothingLostOrRepeated) {
+    // Longer than what the stream keeps queued, so it is heard through many refills.
+    capture("cbr.mp3", "whole");
+    const Recording output(wave());
+    const Recording reference(fixture("cbr.ref.wav"));
+    const std::size_t start = output.firstSound(0);
+    const std::size_t step = reference.rate() / 8;
+    ASSERT_LT(start + reference.frames(), output.frames());
+    double correlation = 0.0;
+    for (std::size_t at = 0; at + stretch <= reference.frames(); at += step) {
+        const long expected = static_cast<long>(at);
+        EXPECT_EQ(output.locate(reference, start + at, stretch, expected, 2000, correlation),
+                  expected);
+        EXPECT_GT(correlation, 0.99) << "at frame " << at;
+    }
+    // The last frame heard is the song's last: silence follows at once.
+    EXPECT_EQ(output.firstSilence(start, reference.rate() / 5), start + reference.frames());
+}
