@@ -6,8 +6,8 @@
 //       the time setPlayPosition takes on the playing sound, for COUNT targets spread
 //       over the file; prints one line per seek: "TARGET_MS MICROSECONDS"
 //   bench_sound accuracy FILE COUNT [REFERENCE.raw]
-//       where a seek lands. A seek to T ms goes to the decoder as sf::InputSoundFile::seek
-//       of T ms, exactly as sf::Music::setPlayingOffset passes it on. The samples read after
+//       where a seek lands. A seek to T ms goes to the decoder as the sound layer's stream
+//       passes it on: sf::InputSoundFile::seek to frame T * rate / 1000. The samples read after
 //       it are looked up in a decode of the whole file from its start (REFERENCE.raw, raw
 //       16-bit output of another decoder, when given; else the same reader from the start).
 //       Prints one line per target: "TARGET_MS ERROR_FRAMES" (frames are samples per
@@ -157,10 +157,10 @@ int accuracy(const char* file, unsigned count, const char* referencePath) {
     seeker.openFromFile(file);
     std::vector<short> after(probe * channels);
     for (std::size_t t = 0; t < list.size(); ++t) {
-        seeker.seek(sf::milliseconds(static_cast<sf::Int32>(list[t])));
+        const std::uint64_t exact = std::uint64_t(list[t]) * rate / 1000u;
+        seeker.seek(exact * channels);
         after.resize(seeker.read(after.data(), probe * channels));
         const long at = find(windows[t], after);
-        const std::uint64_t exact = std::uint64_t(list[t]) * rate / 1000u;
         if (at < 0 || at % static_cast<long>(channels) != 0)
             std::printf("%u none\n", list[t]);
         else

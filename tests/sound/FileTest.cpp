@@ -72,7 +72,8 @@ INSTANTIATE_TEST_SUITE_P(Files, LengthTest,
                                            LengthCase{"wav_named.mp3", "tone.wav"}),
                          [](const auto& info) { return testName(info.param.file); });
 
-// The MP3 reader through SFML, as sf::Music uses it, against the mpg123 program's decode.
+// The MP3 reader through SFML, as the sound layer's stream uses it, against the mpg123
+// program's decode.
 class DecodeTest : public SoundTest, public ::testing::WithParamInterface<std::string> {
 protected:
     void SetUp() override {
