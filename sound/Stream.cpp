@@ -5,6 +5,7 @@
 #include <al.h>
 
 #include <chrono>
+#include <cstddef>
 
 namespace irrklang {
 
@@ -94,6 +95,9 @@ void Stream::play() {
             // One buffer now, so that the sound starts at once; the thread queues the rest.
             queue(buffers[0]);
             worker = std::thread(&Stream::run, this);
+        } else {
+            // A source that ran dry would start its queue over: drop what it has played.
+            refill();
         }
         playing = true;
         poked = true;
