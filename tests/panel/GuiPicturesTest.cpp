@@ -3,7 +3,7 @@
 // default states draw them. Pictures of noise, where every pixel differs from its
 // neighbours in all four channels, show a swapped channel, a shifted row or a lost texel.
 #include "panel/Gui.hpp"
-#include "support/TempDir.hpp"
+#include "support/FontFolder.hpp"
 
 #include <SFML/Graphics/Color.hpp>
 #include <SFML/Graphics/Image.hpp>
@@ -14,11 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <filesystem>
 #include <memory>
 #include <string>
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -62,22 +59,13 @@ unsigned differences(const sf::Image& a, const sf::Image& b, std::string& where)
 class GuiPicturesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        // The player's font where it looks for it, so that making the Gui prints nothing.
-        previous = fs::current_path();
-        fs::create_directories(work.path() / "ressources");
-        fs::copy_file(fs::path(BRASKO_SOURCE_DIR) / "ressources" / "BKANT.TTF",
-                      work.path() / "ressources" / "BKANT.TTF");
-        fs::current_path(work.path());
         window.create(sf::VideoMode(300, 150, 32), "Brasko :: Velmar", sf::Style::Close);
         capture.create(300, 150);
         // The cursor away from the buttons, so each shows its base frame.
         sf::Mouse::setPosition(sf::Vector2i(250, 60), window);
     }
 
-    void TearDown() override {
-        gui.reset();
-        fs::current_path(previous);
-    }
+    void TearDown() override { gui.reset(); }
 
     void load(int backgroundAlpha) {
         images[0] = noise(300, 150, 1, backgroundAlpha);
@@ -115,8 +103,8 @@ protected:
         return shot();
     }
 
-    TempDir work;
-    fs::path previous;
+    // The player's font where it looks for it, so that making the Gui prints nothing.
+    FontFolder work;
     sf::RenderWindow window;
     sf::Image images[3];
     sf::Texture textures[3];

@@ -3,7 +3,7 @@
 // how far the bar reaches (2 pixels per percent), and through them what the player does.
 #include "panel/Gui.hpp"
 #include "Palette.hpp"
-#include "support/TempDir.hpp"
+#include "support/FontFolder.hpp"
 #include "support/Wait.hpp"
 
 #include <SFML/Graphics/RenderWindow.hpp>
@@ -26,21 +26,13 @@ const sf::Vector2i buttonPoints[4] = {playPoint, pausePoint, stopPoint, sparePoi
 class GuiTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        previous = fs::current_path();
         fs::copy_file(BRASKO_TEST_SONG, work.path() / "granite.mp3");
-        fs::create_directories(work.path() / "ressources");
-        fs::copy_file(fs::path(BRASKO_SOURCE_DIR) / "ressources" / "BKANT.TTF",
-                      work.path() / "ressources" / "BKANT.TTF");
-        fs::current_path(work.path());
         window.create(sf::VideoMode(300, 150, 32), "Brasko :: Velmar", sf::Style::Close);
         capture.create(300, 150);
         build(200);
     }
 
-    void TearDown() override {
-        gui.reset();
-        fs::current_path(previous);
-    }
+    void TearDown() override { gui.reset(); }
 
     // A fresh panel over a progress picture barWidth pixels wide.
     void build(unsigned barWidth) {
@@ -98,8 +90,7 @@ protected:
         ASSERT_TRUE(framesUntil([](int length) { return length >= 10; }));
     }
 
-    TempDir work;
-    fs::path previous;
+    FontFolder work;
     sf::RenderWindow window;
     sf::Texture textures[3];
     sf::Texture capture;

@@ -2,7 +2,7 @@
 // song in a scratch working folder: progress and seeking in whole percent, pausing, stopping
 // and starting again, the title it draws, and a song that cannot be played.
 #include "playback/Player.hpp"
-#include "support/TempDir.hpp"
+#include "support/FontFolder.hpp"
 #include "support/Wait.hpp"
 
 #include <SFML/Graphics/RenderWindow.hpp>
@@ -19,18 +19,7 @@ using namespace std::chrono_literals;
 
 class PlayerTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        previous = fs::current_path();
-        fs::create_directories(work.path() / "ressources");
-        fs::copy_file(fs::path(BRASKO_SOURCE_DIR) / "ressources" / "BKANT.TTF",
-                      work.path() / "ressources" / "BKANT.TTF");
-        fs::current_path(work.path());
-    }
-
-    void TearDown() override {
-        player.reset();
-        fs::current_path(previous);
-    }
+    void TearDown() override { player.reset(); }
 
     void withSong() { fs::copy_file(BRASKO_TEST_SONG, work.path() / "granite.mp3"); }
 
@@ -43,8 +32,7 @@ protected:
         ASSERT_TRUE(player->isPaused());
     }
 
-    TempDir work;
-    fs::path previous;
+    FontFolder work;
     std::unique_ptr<Player> player;
 };
 
