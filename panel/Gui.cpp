@@ -10,9 +10,8 @@
 
 namespace {
 
-// Returns true iff no pixel of the texture lets anything under it show through.
-bool isOpaque(const sf::Texture& texture) {
-    const sf::Image image = texture.copyToImage();
+// Returns true iff no pixel of the picture lets anything under it show through.
+bool isOpaque(const sf::Image& image) {
     const sf::Uint8* pixels = image.getPixelsPtr();
     const std::size_t count = std::size_t(image.getSize().x) * image.getSize().y;
     for (std::size_t i = 0; i < count; ++i)
@@ -21,16 +20,15 @@ bool isOpaque(const sf::Texture& texture) {
     return true;
 }
 
-// Stores the texture's pixels again, the same values with blue first: the byte order of
-// the window's colour buffer on X. A software renderer (Mesa's llvmpipe) then copies a
-// picture's rows into the frame as they are instead of converting each pixel. A texture
-// stored larger than its picture (no support for sizes other than powers of two) is left
-// alone.
-void storeInWindowOrder(sf::Texture& texture) {
+// Stores the texture's pixels (read back as `image`) again, the same values with blue
+// first: the byte order of the window's colour buffer on X. A software renderer (Mesa's
+// llvmpipe) then copies a picture's rows into the frame as they are instead of converting
+// each pixel. A texture stored larger than its picture (no support for sizes other than
+// powers of two) is left alone.
+void storeInWindowOrder(sf::Texture& texture, const sf::Image& image) {
     const sf::Vector2u size = texture.getSize();
-    if (size.x == 0 || size.y == 0)
+    if (size.x == 0 || size.y == 0 || image.getSize() != size)
         return;
-    const sf::Image image = texture.copyToImage();
     std::vector<sf::Uint8> pixels(image.getPixelsPtr(),
                                   image.getPixelsPtr() + std::size_t(4) * size.x * size.y);
     for (std::size_t i = 0; i < pixels.size(); i += 4)
@@ -61,12 +59,14 @@ Gui::Gui(sf::Texture* textures)
     : background(), backgroundStates(), backgroundShader(), playButton(nullptr),
       pauseButton(nullptr), stopButton(nullptr), spareButton(nullptr), progressBar(nullptr),
       player(nullptr) {
-    for (int i = 0; i < 3; ++i)
-        storeInWindowOrder(textures[i]);
+    const sf::Image backgroundImage = textures[0].copyToImage();
+    storeInWindowOrder(textures[0], backgroundImage);
+    storeInWindowOrder(textures[1], textures[1].copyToImage());
+    storeInWindowOrder(textures[2], textures[2].copyToImage());
     background.setTexture(textures[0], false);
     // An opaque background covers the last frame whatever the blending: drawn without it,
     // the pixels are the same and the software renderer need not read the old ones back.
-    if (isOpaque(textures[0]))
+    if (isOpaque(backgroundImage))
         backgroundStates.blendMode = sf::BlendNone;
     if (sf::Shader::isAvailable() &&
         backgroundShader.loadFromMemory(texelsAsTheyAre, sf::Shader::Fragment)) {
