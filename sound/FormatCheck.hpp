@@ -5,9 +5,12 @@
 #ifndef BRASKO_FORMATCHECK_HPP
 #define BRASKO_FORMATCHECK_HPP
 
+#include <string>
+
 namespace sf {
+class InputSoundFile;
 class InputStream;
-}
+} // namespace sf
 
 namespace irrklang {
 
@@ -17,6 +20,9 @@ bool wavChunksInOrder(sf::InputStream& stream);
 
 // Returns true iff SFML can stream sound of this many channels at this rate.
 bool formatPlayable(unsigned int channels, unsigned int rate);
+
+// Opens the file; returns true iff it opened and holds samples in a playable format.
+bool openPlayable(sf::InputSoundFile& file, const std::string& fileName);
 
 } // namespace irrklang
 

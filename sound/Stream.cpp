@@ -48,8 +48,7 @@ Stream::~Stream() {
 }
 
 bool Stream::open(const std::string& fileName) {
-    if (!file.openFromFile(fileName) || file.getSampleCount() == 0 ||
-        !formatPlayable(file.getChannelCount(), file.getSampleRate()))
+    if (!openPlayable(file, fileName))
         return false;
     format = formatFor(file.getChannelCount());
     if (format == 0)

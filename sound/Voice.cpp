@@ -49,8 +49,7 @@ const char* Voice::start(const std::string& fileName, bool loop, bool startPause
         }
     } else {
         sf::InputSoundFile file;
-        opened = file.openFromFile(fileName) && file.getSampleCount() > 0 &&
-                 formatPlayable(file.getChannelCount(), file.getSampleRate());
+        opened = openPlayable(file, fileName);
         if (opened) {
             frames = file.getSampleCount() / file.getChannelCount();
             rate = file.getSampleRate();
