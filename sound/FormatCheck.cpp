@@ -1,11 +1,37 @@
 #include "FormatCheck.hpp"
 
-#include <SFML/Audio/InputSoundFile.hpp>
+#include "Mp3Reader.hpp"
+
 #include <SFML/System/InputStream.hpp>
 
 #include <cstring>
 
 namespace irrklang {
+
+sf::Int64 afterId3v2(sf::InputStream& stream) {
+    unsigned char tag[10];
+    if (stream.seek(0) != 0 || stream.read(tag, 10) != 10 || std::memcmp(tag, "ID3", 3) != 0 ||
+        (tag[6] | tag[7] | tag[8] | tag[9]) >= 0x80)
+        return 0;
+    // The size counts what follows the header, in 7-bit bytes; a footer adds 10 more.
+    return 10 + ((tag[5] & 0x10) ? 10 : 0) +
+           (sf::Int64(tag[6]) << 21 | tag[7] << 14 | tag[8] << 7 | tag[9]);
+}
+
+SoundKind soundKind(sf::InputStream& stream) {
+    unsigned char head[12];
+    if (stream.seek(0) == 0 && stream.read(head, 12) == 12) {
+        if (std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WAVE", 4) == 0)
+            return SoundKind::wav;
+        if (std::memcmp(head, "OggS", 4) == 0)
+            return SoundKind::ogg;
+    }
+    const sf::Int64 start = afterId3v2(stream);
+    if (stream.seek(start) == start && stream.read(head, 4) == 4 &&
+        std::memcmp(head, "fLaC", 4) == 0)
+        return SoundKind::flac;
+    return Mp3Reader::check(stream) ? SoundKind::mp3 : SoundKind::none;
+}
 
 bool wavChunksInOrder(sf::InputStream& stream) {
     unsigned char riff[12];
@@ -31,11 +57,6 @@ bool wavChunksInOrder(sf::InputStream& stream) {
 bool formatPlayable(unsigned int channels, unsigned int rate) {
     // OpenAL Soft plays up to 8 channels (7.1); rates above 384 kHz are no sound files.
     return channels >= 1 && channels <= 8 && rate >= 1 && rate <= 384000;
-}
-
-bool openPlayable(sf::InputSoundFile& file, const std::string& fileName) {
-    return file.openFromFile(fileName) && file.getSampleCount() > 0 &&
-           formatPlayable(file.getChannelCount(), file.getSampleRate());
 }
 
 } // namespace irrklang

@@ -1,5 +1,7 @@
 #include "Mp3Reader.hpp"
 
+#include "FormatCheck.hpp"
+
 #include <SFML/Audio/SoundFileFactory.hpp>
 #include <SFML/System/InputStream.hpp>
 
@@ -72,12 +74,7 @@ void Mp3Reader::registerOnce() {
 }
 
 bool Mp3Reader::check(sf::InputStream& stream) {
-    unsigned char tag[10];
-    sf::Int64 start = 0;
-    if (stream.read(tag, 10) == 10 && tag[0] == 'I' && tag[1] == 'D' && tag[2] == '3' &&
-        (tag[6] | tag[7] | tag[8] | tag[9]) < 0x80)
-        start = 10 + ((tag[5] & 0x10) ? 10 : 0) +
-                (sf::Int64(tag[6]) << 21 | tag[7] << 14 | tag[8] << 7 | tag[9]);
+    const sf::Int64 start = afterId3v2(stream);
     if (stream.seek(start) != start)
         return false;
 

@@ -1,7 +1,5 @@
 #include "Stream.hpp"
 
-#include "FormatCheck.hpp"
-
 #include <al.h>
 
 #include <chrono>
@@ -47,38 +45,38 @@ Stream::~Stream() {
     stop();
 }
 
-bool Stream::open(const std::string& fileName) {
-    if (!openPlayable(file, fileName))
-        return false;
-    format = formatFor(file.getChannelCount());
+const char* Stream::open(const std::string& fileName) {
+    if (const char* reason = file.open(fileName))
+        return reason;
+    format = formatFor(file.channelCount());
     if (format == 0)
-        return false;
+        return "not a supported sound format";
     alGetError();
     alGenSources(1, &source);
     if (alGetError() != AL_NO_ERROR) {
         source = 0;
-        return false;
+        return "no sound source left";
     }
     alGenBuffers(4, buffers);
     if (alGetError() != AL_NO_ERROR) {
         alDeleteSources(1, &source);
         source = 0;
-        return false;
+        return "no sound source left";
     }
-    samples.resize(std::size_t(file.getSampleRate()) / buffersPerSecond * file.getChannelCount());
-    return true;
+    samples.resize(std::size_t(file.sampleRate()) / buffersPerSecond * file.channelCount());
+    return nullptr;
 }
 
 sf::Uint64 Stream::frameCount() const {
-    return file.getSampleCount() / file.getChannelCount();
+    return file.frameCount();
 }
 
 unsigned int Stream::sampleRate() const {
-    return file.getSampleRate();
+    return file.sampleRate();
 }
 
 unsigned int Stream::channelCount() const {
-    return file.getChannelCount();
+    return file.channelCount();
 }
 
 void Stream::setLoop(bool value) {
@@ -164,7 +162,7 @@ void Stream::seek(sf::Uint64 frame) {
         alSourceRewind(source);
         alSourcei(source, AL_BUFFER, 0);
         queued.clear();
-        file.seek(frame * file.getChannelCount());
+        file.seek(frame);
         nextFrame = frame;
         ended = false;
         queue(buffers[0]);
@@ -199,23 +197,25 @@ void Stream::refill() {
 }
 
 bool Stream::queue(unsigned int buffer) {
-    const unsigned int channels = file.getChannelCount();
-    sf::Uint64 count = file.read(samples.data(), samples.size());
+    const unsigned int channels = file.channelCount();
+    const sf::Uint64 room = samples.size() / channels;
+    sf::Uint64 count = file.read(samples.data(), room);
     if (count == 0 && loop && nextFrame > 0) {
         file.seek(0);
         nextFrame = 0;
-        count = file.read(samples.data(), samples.size());
+        count = file.read(samples.data(), room);
     }
     if (count == 0) {
         ended = true;
         return false;
     }
     ALuint name = buffer;
-    alBufferData(name, format, samples.data(), static_cast<ALsizei>(count * sizeof(sf::Int16)),
-                 static_cast<ALsizei>(file.getSampleRate()));
+    alBufferData(name, format, samples.data(),
+                 static_cast<ALsizei>(count * channels * sizeof(sf::Int16)),
+                 static_cast<ALsizei>(file.sampleRate()));
     alSourceQueueBuffers(source, 1, &name);
-    queued.push_back(Queued{buffer, nextFrame, count / channels});
-    nextFrame += count / channels;
+    queued.push_back(Queued{buffer, nextFrame, count});
+    nextFrame += count;
     if (!loop && nextFrame >= frameCount())
         ended = true;
     return true;

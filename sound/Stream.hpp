@@ -1,5 +1,5 @@
-// Streams one sound file to the audio device: an OpenAL source fed from an sf::InputSoundFile
-// (so from the registered MP3 reader too) through four half-second buffers, which a thread
+// Streams one sound file to the audio device: an OpenAL source fed from a SoundFile through
+// four half-second buffers, which a thread
 // of its own refills four times a second (sf::Music wakes a hundred times a second for the
 // same work). Made by a Voice with a device, it plays from play() until stop(), its end, or
 // its destruction. Needs SFML's audio device open,
@@ -8,7 +8,8 @@
 #ifndef BRASKO_STREAM_HPP
 #define BRASKO_STREAM_HPP
 
-#include <SFML/Audio/InputSoundFile.hpp>
+#include "SoundFile.hpp"
+
 #include <SFML/Config.hpp>
 
 #include <condition_variable>
@@ -26,9 +27,9 @@ public:
     Stream(const Stream&) = delete;
     Stream& operator=(const Stream&) = delete;
 
-    // Opens the file and makes the source and its buffers. Returns false, leaving nothing
-    // open, iff the file cannot be decoded or the device cannot play its format.
-    bool open(const std::string& fileName);
+    // Opens the file and makes the source and its buffers. Returns null on success, else
+    // why the file cannot be played (nothing is left open then).
+    const char* open(const std::string& fileName);
 
     sf::Uint64 frameCount() const;
     unsigned int sampleRate() const;
@@ -70,7 +71,7 @@ private:
         sf::Uint64 frames;
     };
 
-    sf::InputSoundFile file;
+    SoundFile file;
     std::vector<sf::Int16> samples; // one buffer's worth
     int format;                     // the OpenAL format, 0 until open
     unsigned int source;            // 0 when none

@@ -1,15 +1,9 @@
 #include "Voice.hpp"
 
-#include "FormatCheck.hpp"
+#include "SoundFile.hpp"
 #include "Stream.hpp"
 
-#include <SFML/Audio/InputSoundFile.hpp>
-#include <SFML/System/Err.hpp>
-#include <SFML/System/FileInputStream.hpp>
-
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 
 namespace irrklang {
 
@@ -22,42 +16,19 @@ Voice::~Voice() {
 }
 
 const char* Voice::start(const std::string& fileName, bool loop, bool startPaused) {
-    namespace fs = std::filesystem;
-    std::error_code error;
-    const fs::file_status status = fs::status(fileName, error);
-    if (!fs::exists(status))
-        return "file not found";
-    if (fs::is_directory(status))
-        return "is a directory";
-    if (fs::file_size(fileName, error) == 0)
-        return "empty file";
-    if (!std::ifstream(fileName))
-        return "cannot be read";
-    sf::FileInputStream input;
-    if (!input.open(fileName) || !wavChunksInOrder(input))
-        return "not a supported sound format";
-
-    // SFML explains its failures on sf::err(); the engine reports ours in one line instead.
-    std::streambuf* chatter = sf::err().rdbuf(nullptr);
     sf::Uint64 frames = 0;
-    bool opened = false;
     if (stream != nullptr) {
-        opened = stream->open(fileName);
-        if (opened) {
-            frames = stream->frameCount();
-            rate = stream->sampleRate();
-        }
+        if (const char* reason = stream->open(fileName))
+            return reason;
+        frames = stream->frameCount();
+        rate = stream->sampleRate();
     } else {
-        sf::InputSoundFile file;
-        opened = openPlayable(file, fileName);
-        if (opened) {
-            frames = file.getSampleCount() / file.getChannelCount();
-            rate = file.getSampleRate();
-        }
+        SoundFile file;
+        if (const char* reason = file.open(fileName))
+            return reason;
+        frames = file.frameCount();
+        rate = file.sampleRate();
     }
-    sf::err().rdbuf(chatter);
-    if (!opened)
-        return "not a supported sound format";
 
     lengthMs = static_cast<ik_u32>(frames * 1000 / rate);
     looped = loop;

@@ -1,7 +1,8 @@
 // The real player given broken files in its working folder: each picture missing, empty or
 // not a picture, the font missing, songs that cannot be played (missing, empty, random bytes,
-// a folder, a WAV header SFML cannot read), songs that play although odd (cut short, WAV
-// under the MP3 name, over twelve hours long), and no audio output device at all. Each time
+// a folder, a named pipe, a device, 4 GB of zeros, a WAV header SFML cannot read), songs that
+// play although odd (cut short, cut short and followed by 2 GB of zeros, WAV under the MP3
+// name, over twelve hours long), and no audio output device at all. Each time
 // the window opens and keeps drawing, does what the README promises, and closes with status
 // 0. A start without ressources/ is in ShellTest.
 #include "PlayerProgram.hpp"
@@ -201,6 +202,12 @@ TEST_P(BadSongTest, LeavesPlayDarkSaysWhyOnceAndStaysSilent) {
         fs::create_directory(song);
     else if (name == "wav_data_before_format")
         player.withSong(fs::path(BRASKO_SOURCE_DIR) / "tests/fuzz/regressions/wav-data-before-format.wav");
+    else if (name == "named_pipe")
+        player.withSong(fixture("fifo.mp3"));
+    else if (name == "device")
+        player.withSong("/dev/zero");
+    else if (name == "zeros_4_gb")
+        player.withSong(fixture("zeros.mp3"));
     ASSERT_TRUE(player.start());
     const std::size_t before = player.capture().frames();
     ASSERT_TRUE(player.clickAndRest(PlayerProgram::playX, PlayerProgram::buttonY));
@@ -209,6 +216,8 @@ TEST_P(BadSongTest, LeavesPlayDarkSaysWhyOnceAndStaysSilent) {
     ASSERT_TRUE(player.running()) << player.process().standardError();
     EXPECT_EQ("brasko sound: cannot play \"granite.mp3\": " + std::string(GetParam().reason) + "\n",
               player.process().standardOutput());
+    // Refusing the file fits in a frame: the window never stalls.
+    EXPECT_LT(player.longestFrame(), 100.0);
     expectCleanClose();
 }
 
@@ -217,14 +226,19 @@ INSTANTIATE_TEST_SUITE_P(Songs, BadSongTest,
                                            BadSong{"empty", "empty file"},
                                            BadSong{"random_bytes", "not a supported sound format"},
                                            BadSong{"folder", "is a directory"},
+                                           BadSong{"named_pipe", "not a regular file"},
+                                           BadSong{"device", "not a regular file"},
+                                           BadSong{"zeros_4_gb", "not a supported sound format"},
                                            BadSong{"wav_data_before_format", "not a supported sound format"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // --- songs that play ------------------------------------------------------------------------
 
-TEST_F(BadInputTest, ACutSongPlaysWhatItHasAndEnds) {
+class CutSongTest : public BadInputTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(CutSongTest, PlaysWhatItHasAndEnds) {
     player.withRessources();
-    player.withSong(fixture("truncated.mp3"));
+    player.withSong(fixture(GetParam()));
     ASSERT_TRUE(player.start());
     const std::optional<std::size_t> onset = playAndListen();
     ASSERT_TRUE(onset) << "no sound after Play";
@@ -234,8 +248,18 @@ TEST_F(BadInputTest, ACutSongPlaysWhatItHasAndEnds) {
     // Then it ends by itself: Play goes dark, and nothing sounds any more.
     EXPECT_TRUE(playLooks(false)) << "Play stays lit";
     EXPECT_LE(loudestHalfSecond(player.capture().frames()), WaveCapture::silent);
+    EXPECT_LT(player.longestFrame(), 100.0);
     expectCleanClose();
 }
+
+// The same song followed by 2 GB of zeros: the decoder gives up searching the zeros for the
+// next frame within a few kilobytes, so the file is the song before them.
+INSTANTIATE_TEST_SUITE_P(Songs, CutSongTest,
+                         ::testing::Values("truncated.mp3", "truncated_then_zeros.mp3"),
+                         [](const auto& info) {
+                             const std::string name = info.param;
+                             return name.substr(0, name.find('.'));
+                         });
 
 TEST_F(BadInputTest, AWavUnderTheMp3NamePlays) {
     player.withRessources();

@@ -50,6 +50,14 @@ unsigned long PlayerProgram::frames() const {
     return count;
 }
 
+double PlayerProgram::longestFrame() const {
+    std::ifstream in(counter);
+    unsigned long count = 0;
+    long microseconds = 0;
+    in >> count >> microseconds;
+    return microseconds / 1000.0;
+}
+
 bool PlayerProgram::waitFrames(unsigned long more) {
     const unsigned long target = frames() + more;
     return waitUntil([&] { return frames() >= target; }, 5s);

@@ -40,6 +40,8 @@ public:
 
     // Frames shown so far.
     unsigned long frames() const;
+    // The longest time between two frames shown since start-up, in milliseconds.
+    double longestFrame() const;
     // Waits until `more` frames have been shown from now; false if the player stopped drawing.
     bool waitFrames(unsigned long more);
     // Moves the pointer and waits for frames drawn after the move.

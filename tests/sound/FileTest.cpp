@@ -3,6 +3,7 @@
 #include "OutputCapture.hpp"
 #include "Recording.hpp"
 #include "SoundTest.hpp"
+#include "support/TempDir.hpp"
 #include "support/Wait.hpp"
 
 #include <Mp3Reader.hpp>
@@ -128,6 +129,20 @@ TEST_F(FileTest, TruncatedMp3PlaysItsDecodablePartToTheEnd) {
     EXPECT_TRUE(waitUntil([&] { return sound->isFinished(); }));
 }
 
+TEST_F(FileTest, Mp3CutShortOnDiskWhilePlayingEndsWhereItsDataEnds) {
+    TempDir scratch;
+    const std::filesystem::path song = scratch.path() / "cut.mp3";
+    std::filesystem::copy_file(fixture("cbr.mp3"), song);
+    ISound* sound = engine->play2D(song.c_str(), false, false, true);
+    ASSERT_NE(sound, nullptr);
+    sounds.push_back(sound);
+    ASSERT_TRUE(waitUntil([&] { return sound->getPlayPosition() >= 200; }));
+    std::filesystem::resize_file(song, std::filesystem::file_size(song) / 3);
+    ik_u32 last = 0;
+    EXPECT_TRUE(waitUntil([&] { return sound->isFinished() || ((last = sound->getPlayPosition()), false); }));
+    EXPECT_LT(last, sound->getPlayLength() - 400);
+}
+
 TEST_F(FileTest, TruncatedMp3DeliversExactlyWhatItAnnounces) {
     sf::InputSoundFile file;
     ASSERT_TRUE(file.openFromFile(fixture("truncated.mp3")));
@@ -219,7 +234,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(BadFileCase{"missing.mp3", "file not found"},
                       BadFileCase{"folder.mp3", "is a directory"},
                       BadFileCase{"empty.mp3", "empty file"},
+                      BadFileCase{"fifo.mp3", "not a regular file"},
                       BadFileCase{"random.mp3", "not a supported sound format"},
+                      BadFileCase{"zeros.mp3", "not a supported sound format"},
                       BadFileCase{"header_only.mp3", "not a supported sound format"},
                       BadFileCase{"wav_data_first.mp3", "not a supported sound format"},
                       BadFileCase{"wav_no_channels.mp3", "not a supported sound format"}),
