@@ -1,30 +1,85 @@
-// The engine's audio output. Finds out whether an output device opens, once per process and
-// before SFML opens its own device: SFML cannot recover from a missing device, so without
-// one no SFML audio object may ever be made and sounds are followed silently. With a device,
-// it keeps SFML's device open for its whole lifetime, so that successive sounds share one
-// device instead of closing and reopening it between them. Owned by the engine.
+// The engine's audio output: an OpenAL device and context of its own, and the thread that
+// keeps them. The thread opens the default output device when the engine starts and again
+// whenever the device has gone (a sound server that stopped or restarted, a headset
+// unplugged), trying twice a second until one opens. Each attempt runs on a thread of its
+// own, so that nothing ever waits on an open, however long the sound server makes it take.
+// The thread also refills the streams that play, notices a device that has gone, and
+// pauses the device once nothing has sounded for longer than the device holds, so that an
+// idle player costs the sound server nothing; it resumes it as soon as anything is to sound.
+//
+// Streams are added for as long as they may play. While a device is open they are attached
+// to it, an OpenAL source each; while there is none they hold their place: frozen while the
+// first device is being opened or after the device was lost, or moving on with the clock
+// when the first attempt found no device, so that sounds behave as if heard. Everything
+// done to a stream happens with the output locked, which also makes the output's context
+// current on the calling thread. Owned by the engine.
 #ifndef BRASKO_AUDIOOUTPUT_HPP
 #define BRASKO_AUDIOOUTPUT_HPP
 
-namespace sf {
-class SoundBuffer;
-}
+#include <alc.h>
+
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 namespace irrklang {
 
+class Stream;
+
 class AudioOutput {
 public:
-    AudioOutput();
+    // verbose: say on standard output, in one line each, that no device could be opened,
+    // that the device was lost, and that it is back.
+    explicit AudioOutput(bool verbose);
     ~AudioOutput();
     AudioOutput(const AudioOutput&) = delete;
     AudioOutput& operator=(const AudioOutput&) = delete;
 
-    // Returns true iff no output device opens, so that sounds must play silently.
-    bool isSilent() const;
+    // Takes the lock that guards the output and every stream added to it, and makes the
+    // device's context current on this thread while one is open.
+    void lock();
+    void unlock();
+
+    // With the output locked: takes a stream in, attached to the device if one is open.
+    void add(Stream* stream);
+    // With the output locked: lets the stream go; it must have given back its source.
+    void remove(Stream* stream);
+    // With the output locked: returns true iff a device is open and still connected.
+    bool isConnected();
+    // With the output locked: has the thread look at the streams at once (one is to sound,
+    // or has stopped sounding).
+    void poke();
 
 private:
-    // SFML's device stays open while any of its audio objects exists; null when silent.
-    sf::SoundBuffer* deviceHolder;
+    using Clock = std::chrono::steady_clock;
+    enum class State { opening, open, lost, absent };
+    struct Handoff; // what the output shares with the attempts to open a device
+
+    void run();
+    // Takes the device an attempt opened, or the news that none opened.
+    void takeAttempt(Clock::time_point now);
+    // Lets go of a device that is gone: its streams hold their place.
+    void lose(std::unique_lock<std::mutex>& guard);
+    // Pauses the device once nothing has sounded for long enough, resumes it when something
+    // is to sound. Returns when the thread must look again at the latest.
+    Clock::time_point pauseWhenIdle(std::unique_lock<std::mutex>& guard, Clock::time_point now);
+    void say(const char* line) const;
+
+    std::shared_ptr<Handoff> handoff; // its lock guards everything below
+    std::vector<Stream*> streams;
+    ALCdevice* device;   // null while none is open
+    ALCcontext* context; // null while none is open
+    State state;
+    bool pausable; // the device can pause without harm
+    bool devicePaused;
+    bool idle;                // nothing has sounded since idleSince
+    Clock::time_point idleSince;
+    Clock::duration drain;    // how long the device plays on after idleSince
+    Clock::time_point nextAttempt;
+    bool verbose;
+    std::thread worker;
 };
 
 } // namespace irrklang

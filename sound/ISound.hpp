@@ -9,6 +9,7 @@
 
 namespace irrklang {
 
+class AudioOutput;
 class ISoundEngine;
 class ISoundSource;
 class Voice;
@@ -49,8 +50,8 @@ public:
 private:
     friend class ISoundEngine;
 
-    // Made by the engine, with one reference for it.
-    ISound(const ik_c8* name, bool silent);
+    // Made by the engine, with one reference for it, to play on its output.
+    ISound(const ik_c8* name, AudioOutput* output);
     ~ISound();
 
     ISoundSource* source;

@@ -10,11 +10,9 @@
 
 namespace irrklang {
 
-ISoundEngine::ISoundEngine(int options) : output(new AudioOutput), options(options), references(1) {
-    if (output->isSilent())
-        std::cout << "brasko sound: no audio output device could be opened; playing silently"
-                  << std::endl;
-}
+ISoundEngine::ISoundEngine(int options)
+    : output(new AudioOutput((options & ESEO_PRINT_DEBUG_INFO_TO_STDOUT) != 0)), sounds(),
+      options(options), references(1) {}
 
 ISoundEngine::~ISoundEngine() {
     // Sounds still held by their callers live on, stopped, and no longer know the engine.
@@ -30,7 +28,7 @@ ISound* ISoundEngine::play2D(const char* soundFileName, bool playLooped, bool st
     releaseFinished();
     if (soundFileName == nullptr)
         return nullptr;
-    ISound* sound = new ISound(soundFileName, output->isSilent());
+    ISound* sound = new ISound(soundFileName, output);
     if (const char* reason = sound->voice->start(soundFileName, playLooped, startPaused)) {
         if (options & ESEO_PRINT_DEBUG_INFO_TO_STDOUT)
             std::cout << "brasko sound: cannot play \"" << soundFileName << "\": " << reason

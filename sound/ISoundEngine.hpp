@@ -1,4 +1,4 @@
-// The sound engine: opens the audio output once and starts sounds from files.
+// The sound engine: keeps an audio output and starts sounds from files on it.
 // Created by createIrrKlangDevice with one reference for the caller and destroyed when
 // the last reference is dropped; dropping it stops every sound it started. Sound handles
 // that outlive it stay safe to call and to drop.
@@ -47,8 +47,11 @@ private:
     int references;
 };
 
-// Creates the sound engine and opens the audio output. When no output device can be
-// opened, says so in one line and plays silently: positions still advance in real time.
+// Creates the sound engine, which opens the audio output in the background: it never waits
+// for a device. While the first device is being opened, sounds hold at their start. When
+// none can be opened, it says so in one line (with the debug option) and plays silently,
+// positions advancing in real time, until a device opens. A device that goes away (a sound
+// server stopped or restarted) holds every sound where it was heard until a device is back.
 ISoundEngine* createIrrKlangDevice(E_SOUND_OUTPUT_DRIVER driver = ESOD_AUTO_DETECT,
                                    int options = ESEO_DEFAULT_OPTIONS, const char* deviceID = 0,
                                    const char* sdk_version_do_not_use = IRR_KLANG_VERSION);

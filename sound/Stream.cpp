@@ -1,18 +1,27 @@
 #include "Stream.hpp"
 
-#include <al.h>
+#include "AudioOutput.hpp"
 
-#include <chrono>
+#define AL_ALEXT_PROTOTYPES
+#include <al.h>
+#include <alext.h>
+
+#include <algorithm>
 #include <cstddef>
+#include <mutex>
 
 namespace irrklang {
 
 namespace {
 
-// Each buffer holds half a second; the four of them keep two seconds queued. The thread
-// refills four times a second, so the source has a second and a half to spare.
+// Each buffer holds half a second; the four of them keep two seconds queued. The output's
+// thread refills four times a second, so the source has a second and a half to spare.
 const unsigned int buffersPerSecond = 2;
-const std::chrono::milliseconds refillPeriod(250);
+
+// Returns true iff OpenAL has a 16-bit format for this many channels.
+bool hasFormat(unsigned int channels) {
+    return channels == 1 || channels == 2 || (channels >= 4 && channels != 5 && channels <= 8);
+}
 
 // The OpenAL format for 16-bit samples of this many channels, or 0 if there is none.
 ALenum formatFor(unsigned int channels) {
@@ -36,34 +45,27 @@ ALenum formatFor(unsigned int channels) {
 
 } // namespace
 
-Stream::Stream()
-    : file(), samples(), format(0), source(0), buffers{0, 0, 0, 0}, queued(), nextFrame(0),
-      loop(false), playing(false), ended(false), stopped(false), quit(false), poked(false), lock(),
-      wake(), worker() {}
+Stream::Stream(AudioOutput* output)
+    : output(output), file(), samples(), source(0), buffers{0, 0, 0, 0}, queued(), nextFrame(0),
+      runStart(0), heard(0), since(), advancing(false), loop(false), playing(false),
+      ended(false) {}
 
 Stream::~Stream() {
     stop();
 }
 
-const char* Stream::open(const std::string& fileName) {
-    if (const char* reason = file.open(fileName))
+const char* Stream::open(const std::string& fileName, bool looping) {
+    const char* reason = file.open(fileName);
+    if (reason == nullptr && !hasFormat(file.channelCount()))
+        reason = "not a supported sound format";
+    if (reason != nullptr) {
+        output = nullptr;
         return reason;
-    format = formatFor(file.channelCount());
-    if (format == 0)
-        return "not a supported sound format";
-    alGetError();
-    alGenSources(1, &source);
-    if (alGetError() != AL_NO_ERROR) {
-        source = 0;
-        return "no sound source left";
     }
-    alGenBuffers(4, buffers);
-    if (alGetError() != AL_NO_ERROR) {
-        alDeleteSources(1, &source);
-        source = 0;
-        return "no sound source left";
-    }
+    loop = looping;
     samples.resize(std::size_t(file.sampleRate()) / buffersPerSecond * file.channelCount());
+    std::lock_guard<AudioOutput> guard(*output);
+    output->add(this);
     return nullptr;
 }
 
@@ -75,117 +77,134 @@ unsigned int Stream::sampleRate() const {
     return file.sampleRate();
 }
 
-unsigned int Stream::channelCount() const {
-    return file.channelCount();
-}
-
-void Stream::setLoop(bool value) {
-    loop = value;
-}
-
 void Stream::play() {
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        if (stopped || source == 0 || heardToTheEnd())
-            return;
-        if (!worker.joinable()) {
-            // One buffer now, so that the sound starts at once; the thread queues the rest.
+    if (output == nullptr)
+        return;
+    std::lock_guard<AudioOutput> guard(*output);
+    if (playing || finishedLocked())
+        return;
+    if (source != 0) {
+        // A source that ran dry would start its queue over: drop what it has played. The
+        // output's thread queues the rest at once.
+        dropPlayed();
+        if (queued.empty())
             queue(buffers[0]);
-            worker = std::thread(&Stream::run, this);
-        } else {
-            // A source that ran dry would start its queue over: drop what it has played.
-            refill();
-        }
-        playing = true;
-        poked = true;
+        runStart = positionLocked();
         alSourcePlay(source);
     }
-    wake.notify_one();
+    since = std::chrono::steady_clock::now();
+    playing = true;
+    output->poke();
 }
 
 void Stream::pause() {
-    std::lock_guard<std::mutex> guard(lock);
-    if (stopped || source == 0)
+    if (output == nullptr)
         return;
+    std::lock_guard<AudioOutput> guard(*output);
+    if (!playing)
+        return;
+    if (source != 0)
+        alSourcePause(source);
+    heard = positionLocked();
+    since = std::chrono::steady_clock::now();
     playing = false;
-    alSourcePause(source);
+    output->poke();
 }
 
 void Stream::stop() {
+    if (output == nullptr)
+        return;
     {
-        std::lock_guard<std::mutex> guard(lock);
-        if (stopped)
-            return;
-        stopped = true;
-        quit = true;
+        std::lock_guard<AudioOutput> guard(*output);
+        release();
+        output->remove(this);
+        output->poke();
     }
-    wake.notify_one();
-    if (worker.joinable())
-        worker.join();
-    if (source != 0) {
-        alSourceStop(source);
-        alSourcei(source, AL_BUFFER, 0);
-        alDeleteSources(1, &source);
-        alDeleteBuffers(4, buffers);
-        source = 0;
-    }
-    queued.clear();
+    output = nullptr;
 }
 
 bool Stream::isFinished() {
-    std::lock_guard<std::mutex> guard(lock);
-    return stopped || source == 0 || heardToTheEnd();
+    if (output == nullptr)
+        return true;
+    std::lock_guard<AudioOutput> guard(*output);
+    return finishedLocked();
 }
 
 sf::Uint64 Stream::position() {
-    std::lock_guard<std::mutex> guard(lock);
-    if (stopped || source == 0)
+    if (output == nullptr)
         return 0;
-    // The source counts from the start of the oldest buffer still queued.
-    ALint offset = 0;
-    alGetSourcei(source, AL_SAMPLE_OFFSET, &offset);
-    sf::Uint64 left = offset > 0 ? static_cast<sf::Uint64>(offset) : 0;
-    for (const Queued& entry : queued) {
-        if (left < entry.frames)
-            return entry.start + left;
-        left -= entry.frames;
-    }
-    return nextFrame;
+    std::lock_guard<AudioOutput> guard(*output);
+    return positionLocked();
 }
 
 void Stream::seek(sf::Uint64 frame) {
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        if (stopped || source == 0)
-            return;
+    if (output == nullptr)
+        return;
+    std::lock_guard<AudioOutput> guard(*output);
+    heard = frame;
+    runStart = frame;
+    since = std::chrono::steady_clock::now();
+    ended = false;
+    if (source != 0) {
         // Rewound rather than stopped: a stopped source would read as finished.
         alSourceRewind(source);
         alSourcei(source, AL_BUFFER, 0);
         queued.clear();
         file.seek(frame);
         nextFrame = frame;
-        ended = false;
         queue(buffers[0]);
         if (playing)
             alSourcePlay(source);
-        poked = true;
     }
-    wake.notify_one();
+    output->poke();
+}
+
+void Stream::attach() {
+    const sf::Uint64 from = advancing ? clockPosition() : heard;
+    advancing = false;
+    heard = from;
+    const ALenum format = formatFor(file.channelCount());
+    if (format == 0 || source != 0)
+        return;
+    alGetError();
+    alGenSources(1, &source);
+    if (alGetError() != AL_NO_ERROR) {
+        source = 0;
+        return;
+    }
+    alGenBuffers(4, buffers);
+    if (alGetError() != AL_NO_ERROR) {
+        alDeleteSources(1, &source);
+        source = 0;
+        return;
+    }
+    runStart = from;
+    file.seek(from);
+    nextFrame = from;
+    ended = from >= frameCount();
+    if (!ended)
+        queue(buffers[0]);
+    if (playing && !queued.empty())
+        alSourcePlay(source);
+}
+
+void Stream::detach(bool moveOn) {
+    if (source != 0) {
+        positionLocked(); // where it was last heard, while the source can still tell
+        release();
+    }
+    advancing = moveOn;
+    since = std::chrono::steady_clock::now();
 }
 
 void Stream::refill() {
-    ALint processed = 0;
-    alGetSourcei(source, AL_BUFFERS_PROCESSED, &processed);
-    for (; processed > 0 && !queued.empty(); --processed) {
-        ALuint buffer = 0;
-        alSourceUnqueueBuffers(source, 1, &buffer);
-        queued.erase(queued.begin());
-    }
+    if (source == 0)
+        return;
+    dropPlayed();
     bool added = false;
     for (const unsigned int buffer : buffers) {
-        bool free = true;
-        for (const Queued& entry : queued)
-            free = free && entry.buffer != buffer;
+        const bool free = std::none_of(queued.begin(), queued.end(),
+                                       [buffer](const Queued& entry) { return entry.buffer == buffer; });
         if (free && !ended)
             added = queue(buffer) || added;
     }
@@ -194,6 +213,65 @@ void Stream::refill() {
     // A source that ran dry (this thread held up for over a second) goes on.
     if (playing && added && state == AL_STOPPED)
         alSourcePlay(source);
+    positionLocked();
+}
+
+bool Stream::isAudible() {
+    ALint state = AL_INITIAL;
+    if (source != 0)
+        alGetSourcei(source, AL_SOURCE_STATE, &state);
+    return state == AL_PLAYING;
+}
+
+sf::Uint64 Stream::positionLocked() {
+    if (source == 0)
+        return advancing ? clockPosition() : heard;
+    ALint state = AL_INITIAL;
+    alGetSourcei(source, AL_SOURCE_STATE, &state);
+    // Stopped: at its end, or cut off from a device that has gone; either way it is where it
+    // was last heard.
+    if (state == AL_STOPPED)
+        return heard;
+    ALint64SOFT offsetAndLatency[2] = {0, 0}; // 32.32 fixed point frames, nanoseconds
+    alGetSourcei64vSOFT(source, AL_SAMPLE_OFFSET_LATENCY_SOFT, offsetAndLatency);
+    // The source counts from the start of the oldest buffer still queued.
+    sf::Uint64 left = offsetAndLatency[0] > 0 ? static_cast<sf::Uint64>(offsetAndLatency[0]) >> 32 : 0;
+    sf::Uint64 now = nextFrame;
+    for (const Queued& entry : queued) {
+        if (left < entry.frames) {
+            now = entry.start + left;
+            break;
+        }
+        left -= entry.frames;
+    }
+    if (state == AL_PLAYING) {
+        // What the device still holds has not been heard yet.
+        const sf::Uint64 held = static_cast<sf::Uint64>(std::max<ALint64SOFT>(offsetAndLatency[1], 0)) *
+                                file.sampleRate() / 1000000000u;
+        heard = std::max(runStart, now > held ? now - held : 0);
+    } else {
+        heard = now;
+    }
+    return now;
+}
+
+sf::Uint64 Stream::clockPosition() const {
+    sf::Uint64 frames = heard;
+    if (playing) {
+        const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(
+            std::chrono::steady_clock::now() - since);
+        frames += static_cast<sf::Uint64>(elapsed.count()) * file.sampleRate() / 1000000u;
+    }
+    const sf::Uint64 count = frameCount();
+    if (loop && count > 0)
+        return frames % count;
+    return std::min(frames, count);
+}
+
+bool Stream::finishedLocked() {
+    if (source != 0)
+        return heardToTheEnd();
+    return advancing && !loop && clockPosition() >= frameCount();
 }
 
 bool Stream::queue(unsigned int buffer) {
@@ -210,7 +288,7 @@ bool Stream::queue(unsigned int buffer) {
         return false;
     }
     ALuint name = buffer;
-    alBufferData(name, format, samples.data(),
+    alBufferData(name, formatFor(channels), samples.data(),
                  static_cast<ALsizei>(count * channels * sizeof(sf::Int16)),
                  static_cast<ALsizei>(file.sampleRate()));
     alSourceQueueBuffers(source, 1, &name);
@@ -221,22 +299,35 @@ bool Stream::queue(unsigned int buffer) {
     return true;
 }
 
+void Stream::dropPlayed() {
+    ALint processed = 0;
+    alGetSourcei(source, AL_BUFFERS_PROCESSED, &processed);
+    for (; processed > 0 && !queued.empty(); --processed) {
+        ALuint buffer = 0;
+        alSourceUnqueueBuffers(source, 1, &buffer);
+        queued.erase(queued.begin());
+    }
+}
+
 bool Stream::heardToTheEnd() {
     if (!ended)
         return false;
-    // Every frame is queued: a source that has stopped has played them all.
+    // Every frame is queued: a source that has stopped has played them all, unless the
+    // device it played on has gone.
     ALint state = AL_INITIAL;
     alGetSourcei(source, AL_SOURCE_STATE, &state);
-    return state == AL_STOPPED;
+    return (state == AL_STOPPED || queued.empty()) && output->isConnected();
 }
 
-void Stream::run() {
-    std::unique_lock<std::mutex> guard(lock);
-    while (!quit) {
-        refill();
-        poked = false;
-        wake.wait_for(guard, refillPeriod, [this] { return quit || poked; });
-    }
+void Stream::release() {
+    if (source == 0)
+        return;
+    alSourceStop(source);
+    alSourcei(source, AL_BUFFER, 0);
+    alDeleteSources(1, &source);
+    alDeleteBuffers(4, buffers);
+    source = 0;
+    queued.clear();
 }
 
 } // namespace irrklang

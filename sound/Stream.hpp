@@ -1,10 +1,10 @@
-// Streams one sound file to the audio device: an OpenAL source fed from a SoundFile through
-// four half-second buffers, which a thread
-// of its own refills four times a second (sf::Music wakes a hundred times a second for the
-// same work). Made by a Voice with a device, it plays from play() until stop(), its end, or
-// its destruction. Needs SFML's audio device open,
-// with its context current, from open() to stop(); stop() gives every OpenAL object back,
-// so a stopped stream may outlive the device. Positions are in sample frames.
+// Streams one sound file to the audio output: a SoundFile decoded into four half-second
+// buffers queued on an OpenAL source, which the output's thread refills four times a second.
+// While the output has no device the stream has no source and holds its place, frozen or
+// moving on with the clock as the output says; when a device opens it goes on from there.
+// Made by a Voice, it plays from play() until stop(), its end or its destruction. A stopped
+// stream never touches the output again, so it may outlive it. Its public calls come from
+// the thread that owns the sound. Positions are sample frames.
 #ifndef BRASKO_STREAM_HPP
 #define BRASKO_STREAM_HPP
 
@@ -12,58 +12,72 @@
 
 #include <SFML/Config.hpp>
 
-#include <condition_variable>
-#include <mutex>
+#include <chrono>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace irrklang {
 
+class AudioOutput;
+
 class Stream {
 public:
-    Stream();
+    explicit Stream(AudioOutput* output);
     ~Stream();
     Stream(const Stream&) = delete;
     Stream& operator=(const Stream&) = delete;
 
-    // Opens the file and makes the source and its buffers. Returns null on success, else
-    // why the file cannot be played (nothing is left open then).
-    const char* open(const std::string& fileName);
+    // Opens the file and joins the output, paused at the file's start; when looping, it
+    // plays from its end back to its start forever. Returns null on success, else why the
+    // file cannot be played (the stream is then stopped).
+    const char* open(const std::string& fileName, bool looping);
 
     sf::Uint64 frameCount() const;
     unsigned int sampleRate() const;
-    unsigned int channelCount() const;
-
-    // Played from its end back to its start forever, iff set before play().
-    void setLoop(bool value);
 
     // Starts or resumes playing.
     void play();
     void pause();
-    // Stops for good and gives back the source, its buffers and the thread.
+    // Stops for good: gives back the source and its buffers and leaves the output.
     void stop();
 
     // Returns true iff stop() was called or the last frame has been heard (never when
     // looping).
     bool isFinished();
 
-    // The frame being heard: never past the end, wrapped at each loop.
+    // The frame being played: never past the end, wrapped at each loop.
     sf::Uint64 position();
 
     // Plays on (or stays paused) from the given frame, which must be before the end.
     void seek(sf::Uint64 frame);
 
 private:
-    // Refills and queues every buffer the source has played, and restarts a source that
-    // ran dry while it should play. Called with the lock held.
+    friend class AudioOutput;
+
+    // What the output does with its lock held and its context current. attach(): a device is
+    // open; makes the source and goes on from where the stream holds. detach(): there is no
+    // device; gives back the source and holds where the sound was last heard, moving on
+    // with the clock iff moveOn.
+    void attach();
+    void detach(bool moveOn);
+    // Refills and queues every buffer the source has played, and restarts a source that ran
+    // dry while it should play.
     void refill();
+    // Returns true iff the source is playing.
+    bool isAudible();
+
+    // Called with the output locked.
+    sf::Uint64 positionLocked();
+    sf::Uint64 clockPosition() const;
+    bool finishedLocked();
     // Decodes the next stretch into the buffer and queues it. Returns false at the end of
-    // the file (when not looping). Called with the lock held.
+    // the file (when not looping).
     bool queue(unsigned int buffer);
-    // Returns true iff the last frame has been heard. Called with the lock held.
+    // Unqueues the buffers the source has played.
+    void dropPlayed();
+    // Returns true iff the last frame has been heard.
     bool heardToTheEnd();
-    void run();
+    void release();
 
     struct Queued {
         unsigned int buffer;
@@ -71,22 +85,20 @@ private:
         sf::Uint64 frames;
     };
 
+    AudioOutput* output; // null once stopped
     SoundFile file;
     std::vector<sf::Int16> samples; // one buffer's worth
-    int format;                     // the OpenAL format, 0 until open
-    unsigned int source;            // 0 when none
+    unsigned int source;            // 0 while detached
     unsigned int buffers[4];
     std::vector<Queued> queued; // oldest first
     sf::Uint64 nextFrame;       // the file's frame the next buffer starts at
+    sf::Uint64 runStart;        // where the source last started playing from
+    sf::Uint64 heard;           // where the sound was last heard to be, or holds
+    std::chrono::steady_clock::time_point since; // when heard was set, while detached
+    bool advancing;                              // detached, moving on with the clock
     bool loop;
     bool playing; // play() was called last, not pause()
     bool ended;   // the file's last frame is queued
-    bool stopped;
-    bool quit;  // the thread is to end
-    bool poked; // the thread is to refill now
-    std::mutex lock;
-    std::condition_variable wake;
-    std::thread worker;
 };
 
 } // namespace irrklang

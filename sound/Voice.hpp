@@ -1,23 +1,22 @@
-// One sound being played. start() opens and checks the file, then plays it: streamed to
-// SFML's audio device or, when the engine has no output device, followed by a clock alone,
-// so that positions, pausing, seeks and the end behave as if it were heard. Owned by its
-// ISound; it plays from start() until it is stopped, sought past its end or reaches its
-// end, and stays finished after. Times are milliseconds.
+// One sound being played. start() opens and checks the file, then plays it through a Stream
+// on the engine's audio output, heard or, while the output has no device, followed as if
+// heard. Owned by its ISound; it plays from start() until it is stopped, sought past its end
+// or reaches its end, and stays finished after. Times are milliseconds.
 #ifndef BRASKO_VOICE_HPP
 #define BRASKO_VOICE_HPP
 
 #include "irrKlangTypes.hpp"
 
-#include <SFML/System/Clock.hpp>
 #include <string>
 
 namespace irrklang {
 
+class AudioOutput;
 class Stream;
 
 class Voice {
 public:
-    explicit Voice(bool silent);
+    explicit Voice(AudioOutput* output);
     ~Voice();
     Voice(const Voice&) = delete;
     Voice& operator=(const Voice&) = delete;
@@ -43,12 +42,7 @@ public:
     bool seek(ik_u32 target);
 
 private:
-    // Position by the silent clock, in microseconds, not wrapped by loops.
-    sf::Int64 clockPosition() const;
-
-    Stream* stream;  // null when silent
-    sf::Clock clock; // silent: time since clockStart was taken
-    sf::Int64 clockStart;
+    Stream* stream;
     unsigned int rate; // frames per second
     ik_u32 lengthMs;
     ik_u32 highest; // greatest position read since the start, the last seek or loop

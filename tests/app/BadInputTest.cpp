@@ -7,6 +7,7 @@
 // 0. A start without ressources/ is in ShellTest.
 #include "PlayerProgram.hpp"
 
+#include "support/SoundServer.hpp"
 #include "support/Wait.hpp"
 
 #include <SFML/Graphics/Image.hpp>
@@ -290,7 +291,7 @@ TEST_F(BadInputTest, ASongOverTwelveHoursLongShowsItsProgressAndSeeksRight) {
     expectCleanClose();
 }
 
-// --- no audio output device -----------------------------------------------------------------
+// --- no audio output, or one that goes away ------------------------------------------------
 
 TEST_F(BadInputTest, WithoutAnAudioDeviceItSaysSoOnceAndPlaysSilently) {
     player.withRessources();
@@ -307,5 +308,47 @@ TEST_F(BadInputTest, WithoutAnAudioDeviceItSaysSoOnceAndPlaysSilently) {
     EXPECT_EQ("brasko sound: no audio output device could be opened; playing silently\n",
               player.process().standardOutput());
     EXPECT_EQ(0u, player.capture().frames());
+    expectCleanClose();
+}
+
+TEST_F(BadInputTest, WhileTheSoundServerIsAwayTheBarHoldsAndTheWindowKeepsDrawing) {
+    SoundServer server(SoundServer::Kind::pulseaudio);
+    ASSERT_TRUE(server.start());
+    player.withRessources();
+    player.withSong(BRASKO_TEST_SONG);
+    ASSERT_TRUE(player.start(server.environment()));
+    ASSERT_TRUE(player.clickAndRest(PlayerProgram::playX, PlayerProgram::buttonY));
+    ASSERT_TRUE(waitUntil([&] { return barLength(player.screenshot()) >= 40; }, 5s));
+    server.kill();
+    int held = -1;
+    EXPECT_TRUE(waitUntil([&] {
+        return holdsFor([&] { return barLength(player.screenshot()) == held; }, 2s) ||
+               ((held = barLength(player.screenshot())), false);
+    }, 5s)) << "the bar did not stop";
+    EXPECT_GE(held, 40);
+    ASSERT_TRUE(server.start());
+    EXPECT_TRUE(waitUntil([&] { return server.capture().soundAfter(0).has_value(); }));
+    EXPECT_TRUE(waitUntil([&] { return barLength(player.screenshot()) == 0; }, 5s)) << "no end";
+    EXPECT_TRUE(playLooks(false));
+    EXPECT_EQ("brasko sound: the audio output device is gone; the sound holds until it is back\n"
+              "brasko sound: the audio output device is back\n",
+              player.process().standardOutput());
+    EXPECT_LT(player.longestFrame(), 100.0);
+    expectCleanClose();
+}
+
+TEST_F(BadInputTest, ASoundServerThatNeverMakesAStreamReadyHoldsUpNeitherTheWindowNorItsClicks) {
+    // PipeWire without its session manager: opening an output waits half a minute.
+    SoundServer server(SoundServer::Kind::pipewire);
+    ASSERT_TRUE(server.start(false, false));
+    player.withRessources();
+    player.withSong(BRASKO_TEST_SONG);
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_TRUE(player.start(server.environment()));
+    std::printf("figure: first frames shown %.3f s after the start\n",
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
+    ASSERT_TRUE(player.clickAndRest(PlayerProgram::playX, PlayerProgram::buttonY));
+    EXPECT_TRUE(playLooks(true));
+    EXPECT_LT(player.longestFrame(), 100.0);
     expectCleanClose();
 }

@@ -33,6 +33,14 @@ OutputCapture::~OutputCapture() {
     std::remove(path.c_str());
 }
 
+std::string OutputCapture::peek() const {
+    flushAll();
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
 std::string OutputCapture::finish() {
     if (saved >= 0) {
         flushAll();
@@ -40,8 +48,5 @@ std::string OutputCapture::finish() {
         close(saved);
         saved = -1;
     }
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return peek();
 }

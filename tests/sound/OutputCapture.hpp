@@ -13,6 +13,9 @@ public:
     OutputCapture(const OutputCapture&) = delete;
     OutputCapture& operator=(const OutputCapture&) = delete;
 
+    // Returns everything written to the stream so far.
+    std::string peek() const;
+
     // Gives the stream back and returns everything written to it meanwhile.
     std::string finish();
 

@@ -4,15 +4,25 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <fstream>
+#include <iterator>
 
-Recording::Recording(const std::string& path) : sampleRate(0) {
+Recording::Recording(const std::string& path, unsigned rawRate) : sampleRate(rawRate) {
+    std::vector<sf::Int16> raw;
+    unsigned channels = 2;
     sf::InputSoundFile file;
-    if (!file.openFromFile(path))
-        return;
-    sampleRate = file.getSampleRate();
-    const unsigned channels = file.getChannelCount();
-    std::vector<sf::Int16> raw(file.getSampleCount());
-    raw.resize(file.read(raw.data(), raw.size()));
+    if (rawRate > 0) {
+        std::ifstream in(path, std::ios::binary);
+        const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        raw.resize(bytes.size() / 4 * 2);
+        std::memcpy(raw.data(), bytes.data(), raw.size() * sizeof(sf::Int16));
+    } else if (file.openFromFile(path)) {
+        sampleRate = file.getSampleRate();
+        channels = file.getChannelCount();
+        raw.resize(file.getSampleCount());
+        raw.resize(file.read(raw.data(), raw.size()));
+    }
     samples.assign(raw.size() / channels, 0.0);
     for (std::size_t i = 0; i < samples.size() * channels; ++i)
         samples[i / channels] += raw[i];

@@ -10,8 +10,9 @@
 
 class Recording {
 public:
-    // Loads the file through SFML; the recording is empty if that fails.
-    explicit Recording(const std::string& path);
+    // Loads the file through SFML; the recording is empty if that fails. Given a rate, loads
+    // it as raw 16-bit stereo frames at that rate instead, as far as it is written.
+    explicit Recording(const std::string& path, unsigned rawRate = 0);
 
     std::size_t frames() const;
     unsigned rate() const;

@@ -4,6 +4,7 @@
 #include "OutputCapture.hpp"
 #include "Recording.hpp"
 #include "SoundTest.hpp"
+#include "support/Wait.hpp"
 
 using namespace irrklang;
 
@@ -11,8 +12,10 @@ TEST(SilentEngineTest, SaysInOneLineThatItPlaysSilently) {
     OutputCapture out(1);
     OutputCapture errors(2);
     ISoundEngine* engine = createIrrKlangDevice();
-    const std::string printed = out.finish();
-    EXPECT_EQ(printed, "brasko sound: no audio output device could be opened; playing silently\n");
+    const std::string line = "brasko sound: no audio output device could be opened; playing silently\n";
+    EXPECT_TRUE(waitUntil([&] { return out.peek() == line; }));
+    // It keeps trying, quietly.
+    EXPECT_TRUE(holdsFor([&] { return out.peek() == line; }, std::chrono::seconds(1)));
     EXPECT_EQ(errors.finish(), "");
     EXPECT_TRUE(engine->drop());
 }
@@ -23,8 +26,9 @@ TEST_F(SilentFileTest, BadFileIsStillRefusedWithItsReason) {
     const std::string path = fixture("random.mp3");
     OutputCapture out(1);
     EXPECT_EQ(engine->play2D(path.c_str(), false, false, true), nullptr);
-    EXPECT_EQ(out.finish(),
-              "brasko sound: cannot play \"" + path + "\": not a supported sound format\n");
+    // The engine may say meanwhile that it has no device.
+    EXPECT_NE(out.finish().find("brasko sound: cannot play \"" + path + "\": not a supported sound format\n"),
+              std::string::npos);
 }
 
 TEST_F(SilentFileTest, LengthIsStillExact) {

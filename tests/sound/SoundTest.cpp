@@ -15,13 +15,6 @@ SoundTest::~SoundTest() {
         engine->drop();
 }
 
-bool SoundTest::holdsFor(const std::function<bool()>& condition,
-                         std::chrono::milliseconds duration) {
-    bool held = true;
-    waitUntil([&] { return !(held = condition()); }, duration);
-    return held && condition();
-}
-
 ISound* SoundTest::play(const std::string& name, bool paused, bool looped) {
     ISound* sound = engine->play2D(fixture(name).c_str(), looped, paused, true);
     if (sound != nullptr)

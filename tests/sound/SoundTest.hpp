@@ -19,10 +19,6 @@ protected:
     SoundTest();
     ~SoundTest() override;
 
-    // Returns true iff condition held at every check for the whole duration.
-    static bool holdsFor(const std::function<bool()>& condition,
-                         std::chrono::milliseconds duration);
-
     // Plays a fixture with a tracked handle that the fixture drops at the end.
     irrklang::ISound* play(const std::string& name, bool paused = false, bool looped = false);
 

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 std::string readFile(const std::filesystem::path& path) {
@@ -20,8 +21,13 @@ std::string readFile(const std::filesystem::path& path) {
 } // namespace
 
 Process::Process(const std::string& program, const std::filesystem::path& workdir,
-                 const std::vector<std::string>& environment)
+                 const std::vector<std::string>& environment,
+                 const std::vector<std::string>& arguments)
     : child(-1), status(-1) {
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
     const std::string name = std::filesystem::path(program).filename().string();
     outPath = workdir.parent_path() / (workdir.filename().string() + "-" + name + ".stdout");
     errPath = workdir.parent_path() / (workdir.filename().string() + "-" + name + ".stderr");
@@ -44,7 +50,7 @@ Process::Process(const std::string& program, const std::filesystem::path& workdi
             _exit(126);
         dup2(out, STDOUT_FILENO);
         dup2(err, STDERR_FILENO);
-        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        execvp(program.c_str(), argv.data());
         _exit(127);
     }
 }

@@ -11,10 +11,11 @@
 
 class Process {
 public:
-    // Starts program in workdir with environment additions "NAME=value" (an empty value
-    // unsets NAME); output goes to workdir/../<name>.stdout and .stderr.
+    // Starts program with the arguments in workdir, with environment additions "NAME=value"
+    // (an empty value unsets NAME); output goes to workdir/../<name>.stdout and .stderr.
     Process(const std::string& program, const std::filesystem::path& workdir,
-            const std::vector<std::string>& environment = {});
+            const std::vector<std::string>& environment = {},
+            const std::vector<std::string>& arguments = {});
     ~Process();
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;

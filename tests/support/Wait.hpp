@@ -18,4 +18,12 @@ bool waitUntil(Condition condition,
     return true;
 }
 
+// Returns true iff condition held at every check for the whole duration, and after it.
+template <typename Condition>
+bool holdsFor(Condition condition, std::chrono::milliseconds duration) {
+    bool held = true;
+    waitUntil([&] { return !(held = condition()); }, duration);
+    return held && condition();
+}
+
 #endif

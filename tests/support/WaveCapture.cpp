@@ -6,7 +6,7 @@
 #include <cstring>
 #include <fstream>
 
-WaveCapture::WaveCapture(std::filesystem::path file) : file(std::move(file)) {}
+WaveCapture::WaveCapture(std::filesystem::path file, bool raw) : file(std::move(file)), raw(raw) {}
 
 std::string WaveCapture::config() const {
     return "[general]\ndrivers = wave\nfrequency = 44100\nchannels = stereo\n"
@@ -14,7 +14,11 @@ std::string WaveCapture::config() const {
            file.string() + "\n";
 }
 
+const std::filesystem::path& WaveCapture::path() const { return file; }
+
 std::optional<std::size_t> WaveCapture::dataStart() const {
+    if (raw)
+        return std::filesystem::exists(file) ? std::optional<std::size_t>(0) : std::nullopt;
     std::ifstream in(file, std::ios::binary);
     unsigned char head[256] = {};
     in.read(reinterpret_cast<char*>(head), sizeof head);

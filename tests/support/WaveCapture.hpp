@@ -1,5 +1,6 @@
 // A program's sound output as OpenAL Soft's wave writer leaves it, read while the file grows:
 // the tests point the program at a writer configuration (config()) and listen to the file.
+// Or a raw recording of the same format, as parec makes of a sound server's output.
 // Positions are frames (one 16-bit sample per channel, stereo) from the start of the data.
 #ifndef BRASKO_TESTS_WAVECAPTURE_HPP
 #define BRASKO_TESTS_WAVECAPTURE_HPP
@@ -17,10 +18,13 @@ public:
     static constexpr int silent = 16;
     static constexpr int loud = 1000;
 
-    explicit WaveCapture(std::filesystem::path file);
+    // raw: the file has no header, only samples.
+    explicit WaveCapture(std::filesystem::path file, bool raw = false);
 
     // The OpenAL Soft configuration that writes the output, 44.1 kHz stereo, to the file.
     std::string config() const;
+
+    const std::filesystem::path& path() const;
 
     // How many frames have been written so far.
     std::size_t frames() const;
@@ -41,6 +45,7 @@ private:
     std::vector<int> levels(std::size_t first, std::size_t last) const;
 
     std::filesystem::path file;
+    bool raw;
 };
 
 #endif

@@ -1,0 +1,60 @@
+// A desktop's sound server, private to a test: PulseAudio 16, or PipeWire with its pulse
+// server (and, unless left out, its session manager) on a D-Bus session bus of its own, in a
+// runtime folder of its own. Its one sink, "test", is a null sink, the default; what reaches
+// it is recorded in real time, silence included, as parec records a sink's monitor. The test
+// can take the server away as a crash does and start it again, and unplug the sink. Every
+// process of it is killed when the object goes.
+#ifndef BRASKO_TESTS_SOUNDSERVER_HPP
+#define BRASKO_TESTS_SOUNDSERVER_HPP
+
+#include "support/Process.hpp"
+#include "support/TempDir.hpp"
+#include "support/WaveCapture.hpp"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class SoundServer {
+public:
+    enum class Kind { pulseaudio, pipewire };
+
+    explicit SoundServer(Kind kind);
+    ~SoundServer();
+    SoundServer(const SoundServer&) = delete;
+    SoundServer& operator=(const SoundServer&) = delete;
+
+    // Starts the server and waits until it answers; then loads the sink (and, iff record,
+    // records it into a new capture). PipeWire without its session manager answers but never
+    // makes a stream ready.
+    ::testing::AssertionResult start(bool record = true, bool sessionManager = true);
+    // Kills every process of the server at once.
+    void kill();
+    // Unloads the sink, as when a headset is unplugged.
+    void unplug();
+    // Loads a new sink "test", the default, and records it into a new capture.
+    ::testing::AssertionResult plugIn();
+
+    // Runs pactl with the arguments against the server; returns what it printed.
+    std::string pactl(const std::vector<std::string>& arguments);
+
+    // What a program needs in its environment to play through the server and nothing else.
+    std::vector<std::string> environment() const;
+
+    // The recording since the last start() or plugIn().
+    const WaveCapture& capture() const;
+
+private:
+    ::testing::AssertionResult record();
+    Process* spawn(const std::string& program, const std::vector<std::string>& arguments);
+
+    Kind kind;
+    TempDir scratch;
+    std::vector<std::unique_ptr<Process>> daemons; // the bus first, the recorder last
+    std::unique_ptr<WaveCapture> recording;
+    int recordings;
+};
+
+#endif
