@@ -21,6 +21,8 @@ SoundServer::~SoundServer() { kill(); }
         if (!waitUntil([&] { return std::filesystem::exists(folder + "/bus"); }, 10s))
             return ::testing::AssertionFailure() << "no session bus";
         spawn("pipewire", {});
+        if (!waitUntil([&] { return std::filesystem::exists(folder + "/pipewire-0"); }, 10s))
+            return ::testing::AssertionFailure() << "no PipeWire";
         if (sessionManager)
             spawn("wireplumber", {});
         spawn("pipewire-pulse", {});
@@ -35,13 +37,21 @@ SoundServer::~SoundServer() { kill(); }
 void SoundServer::kill() {
     while (!daemons.empty())
         daemons.pop_back(); // killed in reverse order, the bus last
+    // What they leave behind would pass for the next server's sockets before it has made them.
+    for (const char* left : {"bus", "native", "pulse", "pipewire-0", "pipewire-0.lock"})
+        std::filesystem::remove_all(scratch.path() / left);
 }
 
 void SoundServer::unplug() { pactl({"unload-module", "module-null-sink"}); }
 
 ::testing::AssertionResult SoundServer::plugIn() {
     pactl({"load-module", "module-null-sink", "sink_name=test", "rate=44100", "channels=2"});
-    pactl({"set-default-sink", "test"});
+    // PipeWire's session manager takes a moment before it keeps a default.
+    if (!waitUntil([&] {
+            pactl({"set-default-sink", "test"});
+            return pactl({"info"}).find("Default Sink: test") != std::string::npos;
+        }, 10s))
+        return ::testing::AssertionFailure() << "the sink does not become the default";
     return record();
 }
 
