@@ -9,6 +9,7 @@ packages=(
     xvfb xdotool x11-utils x11-apps imagemagick
     python3 python3-pil python3-numpy fonts-texgyre lame sox libsox-fmt-mp3 mpg123
     desktop-file-utils appstream clang-tidy cppcheck
+    libsystemd-dev dbus-daemon dbus-bin playerctl systemd
 )
 for group in "$@"; do
     case "$group" in
