@@ -1,7 +1,8 @@
 // The real player given broken files in its working folder: each picture missing, empty or
 // not a picture, the font missing, songs that cannot be played (missing, empty, random bytes,
 // a folder, a WAV header SFML cannot read), songs that play although odd (cut short, WAV
-// under the MP3 name, over twelve hours long), and no audio output device at all. Each time
+// under the MP3 name, over twelve hours long), no audio output device and no session bus at
+// all (PlayerProgram gives every player no bus: it says so first on standard output). Each time
 // the window opens and keeps drawing, does what the README promises, and closes with status
 // 0. A start without ressources/ is in ShellTest.
 #include "PlayerProgram.hpp"
@@ -25,6 +26,8 @@ const fs::path shipped = fs::path(BRASKO_SOURCE_DIR) / "ressources";
 const sf::IntRect playArea(2, 100, 28, 28);
 const sf::IntRect barArea(0, 143, 200, 7);
 const sf::IntRect titleArea(0, 0, 150, 40);
+
+const std::string noBus = "brasko: no session bus; the desktop's media controls are off\n";
 
 std::string fixture(const std::string& name) { return std::string(BRASKO_SOUND_FIXTURES) + "/" + name; }
 } // namespace
@@ -207,7 +210,7 @@ TEST_P(BadSongTest, LeavesPlayDarkSaysWhyOnceAndStaysSilent) {
     EXPECT_TRUE(playLooks(false)) << "Play stays lit";
     EXPECT_LE(loudestHalfSecond(before), WaveCapture::silent);
     ASSERT_TRUE(player.running()) << player.process().standardError();
-    EXPECT_EQ("brasko sound: cannot play \"granite.mp3\": " + std::string(GetParam().reason) + "\n",
+    EXPECT_EQ(noBus + "brasko sound: cannot play \"granite.mp3\": " + GetParam().reason + "\n",
               player.process().standardOutput());
     expectCleanClose();
 }
@@ -280,8 +283,30 @@ TEST_F(BadInputTest, WithoutAnAudioDeviceItSaysSoOnceAndPlaysSilently) {
         << "the bar got to " << length << " pixels only";
     EXPECT_TRUE(waitUntil([&] { return barLength(player.screenshot()) == 0; }, 5s));
     EXPECT_TRUE(playLooks(false));
-    EXPECT_EQ("brasko sound: no audio output device could be opened; playing silently\n",
+    EXPECT_EQ("brasko sound: no audio output device could be opened; playing silently\n" + noBus,
               player.process().standardOutput());
     EXPECT_EQ(0u, player.capture().frames());
     expectCleanClose();
 }
+
+// --- no session bus -------------------------------------------------------------------------
+
+class NoBusTest : public BadInputTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(NoBusTest, SaysSoOnceAndPlaysAsBefore) {
+    player.withRessources();
+    player.withSong(BRASKO_TEST_SONG);
+    ASSERT_TRUE(player.start({GetParam(), "XDG_RUNTIME_DIR="}));
+    ASSERT_TRUE(playAndListen()) << "no sound after Play";
+    EXPECT_TRUE(playLooks(true));
+    EXPECT_EQ(noBus, player.process().standardOutput());
+    expectCleanClose();
+}
+
+// No address at all, one where no bus listens, and one that is not an address.
+const char* const noBusNames[] = {"unset", "nobody_listens", "nonsense"};
+INSTANTIATE_TEST_SUITE_P(Buses, NoBusTest,
+                         ::testing::Values("DBUS_SESSION_BUS_ADDRESS=",
+                                           "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/bus",
+                                           "DBUS_SESSION_BUS_ADDRESS=nonsense"),
+                         [](const auto& info) { return std::string(noBusNames[info.index]); });
