@@ -291,22 +291,12 @@ TEST_F(BadInputTest, WithoutAnAudioDeviceItSaysSoOnceAndPlaysSilently) {
 
 // --- no session bus -------------------------------------------------------------------------
 
-class NoBusTest : public BadInputTest, public ::testing::WithParamInterface<const char*> {};
-
-TEST_P(NoBusTest, SaysSoOnceAndPlaysAsBefore) {
+TEST_F(BadInputTest, WithoutASessionBusItSaysSoOnceAndPlaysAsBefore) {
     player.withRessources();
     player.withSong(BRASKO_TEST_SONG);
-    ASSERT_TRUE(player.start({GetParam(), "XDG_RUNTIME_DIR="}));
+    ASSERT_TRUE(player.start({"DBUS_SESSION_BUS_ADDRESS=", "XDG_RUNTIME_DIR="})); // nowhere to look
     ASSERT_TRUE(playAndListen()) << "no sound after Play";
     EXPECT_TRUE(playLooks(true));
     EXPECT_EQ(noBus, player.process().standardOutput());
     expectCleanClose();
 }
-
-// No address at all, one where no bus listens, and one that is not an address.
-const char* const noBusNames[] = {"unset", "nobody_listens", "nonsense"};
-INSTANTIATE_TEST_SUITE_P(Buses, NoBusTest,
-                         ::testing::Values("DBUS_SESSION_BUS_ADDRESS=",
-                                           "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/bus",
-                                           "DBUS_SESSION_BUS_ADDRESS=nonsense"),
-                         [](const auto& info) { return std::string(noBusNames[info.index]); });

