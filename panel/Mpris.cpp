@@ -182,8 +182,7 @@ int Mpris::Calls::setPosition(sd_bus_message* call, void* data, sd_bus_error*) {
     if (read < 0)
         return read;
     // A request for another track, or one before the start, is stale: MPRIS says to ignore it.
-    if (self.player.isPlaying() && self.player.length() > 0 && std::string(track) == trackPath &&
-        target >= 0)
+    if (self.player.isPlaying() && std::string(track) == trackPath)
         self.jumpTo(target);
     return sd_bus_reply_method_return(call, "");
 }
