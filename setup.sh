@@ -10,6 +10,7 @@ packages=(
     python3 python3-pil python3-numpy fonts-texgyre lame sox libsox-fmt-mp3 mpg123
     desktop-file-utils appstream clang-tidy cppcheck
     pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber dbus libasound2-plugins
+    libsystemd-dev dbus-daemon dbus-bin playerctl systemd
 )
 for group in "$@"; do
     case "$group" in

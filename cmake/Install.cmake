@@ -1,9 +1,10 @@
 # Installing brasko like a desktop program, and packing it as a Debian package.
 #
 #   cmake --install <build> [--prefix <prefix>]     installs to any prefix:
-#     bin/brasko                                     the program
+#     bin/brasko                                     the command: a launcher script
+#     lib/brasko/brasko                              the program, which the launcher runs
 #     share/brasko/{granite.mp3,ressources/}         what it reads from its working directory
-#     share/applications/<id>.desktop                the menu entry; Path= is share/brasko
+#     share/applications/<id>.desktop                the menu entry; Exec= is the launcher
 #     share/metainfo/<id>.metainfo.xml               AppStream data for software centres
 #     share/icons/hicolor/NxN/apps/brasko.png        the loudspeaker icon, N = 32 ... 256
 #     share/man/man1/brasko.1.gz                     the manual page
@@ -11,10 +12,12 @@
 #     share/lintian/overrides/brasko                 notes for lintian about the font
 #   cpack -G DEB                                     brasko_<version>_<arch>.deb for /usr
 #
-# The program finds its files through the working directory, so the menu entry's Path= must
-# name the installed data folder. The entry is written when installing, not when
-# configuring, so that `cmake --install --prefix X` and DESTDIR staging both get the right
-# folder: Path= and Exec= use the prefix being installed to, without DESTDIR.
+# The program finds its files through the working directory. As Debian does for programs
+# with a data folder, the command in bin/ is a small script that enters share/brasko and
+# runs the program kept in lib/brasko/, so that `brasko` works from any folder. The script
+# and the menu entry name absolute paths, so they are written when installing, not when
+# configuring: `cmake --install --prefix X` and DESTDIR staging both get the right folders,
+# those of the prefix being installed to, without DESTDIR.
 include(GNUInstallDirs)
 
 set(BRASKO_APP_ID io.github.brasko.Brasko)
@@ -29,7 +32,9 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(brasko_file_permissions OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 
-install(TARGETS brasko RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Debian's place for a package's own programs, which users do not run directly.
+set(brasko_program_dir lib/brasko)
+install(TARGETS brasko RUNTIME DESTINATION ${brasko_program_dir})
 
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/ressources
     DESTINATION ${brasko_data_dir}
@@ -50,13 +55,16 @@ install(FILES ${brasko_staging}/${BRASKO_APP_ID}.metainfo.xml
     DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo
     PERMISSIONS ${brasko_file_permissions})
 
-# The menu entry, written at install time for the prefix being installed to.
+# The launcher and the menu entry, written at install time for the prefix being installed to.
 install(CODE "
+set(BRASKO_LAUNCHER_TEMPLATE \"${PROJECT_SOURCE_DIR}/desktop/brasko.in\")
 set(BRASKO_DESKTOP_TEMPLATE \"${PROJECT_SOURCE_DIR}/desktop/brasko.desktop.in\")
-set(BRASKO_DESKTOP_FILE \"${brasko_staging}/desktop-entry/${BRASKO_APP_ID}.desktop\")
+set(BRASKO_STAGING \"${brasko_staging}\")
+set(BRASKO_APP_ID \"${BRASKO_APP_ID}\")
 set(BRASKO_BINDIR \"${CMAKE_INSTALL_BINDIR}\")
 set(BRASKO_DATADIR \"${CMAKE_INSTALL_DATADIR}\")
-include(\"${CMAKE_CURRENT_LIST_DIR}/InstallDesktopEntry.cmake\")
+set(BRASKO_PROGRAMDIR \"${brasko_program_dir}\")
+include(\"${CMAKE_CURRENT_LIST_DIR}/InstallForPrefix.cmake\")
 ")
 
 # The manual page and the changelog, compressed the way Debian wants them: gzip -9, no
@@ -109,6 +117,7 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
 one song, Velmar, with Play, Pause and Stop picture buttons and a progress
 bar that jumps to the point clicked. The song plays once and is never looped.
 .
-The program is started from the desktop menu. It reads its pictures, its
-font and the song from /usr/share/brasko.")
+It starts from the desktop menu, or as brasko from any folder, and answers
+the desktop's media keys and player controls (MPRIS on the session bus). It
+reads its pictures, its font and the song from /usr/share/brasko.")
 include(CPack)

@@ -58,7 +58,7 @@ const char* const texelsAsTheyAre = "uniform sampler2D texture;\n"
 Gui::Gui(sf::Texture* textures)
     : background(), backgroundStates(), backgroundShader(), playButton(nullptr),
       pauseButton(nullptr), stopButton(nullptr), spareButton(nullptr), progressBar(nullptr),
-      player(nullptr) {
+      player(nullptr), mpris(nullptr) {
     const sf::Image backgroundImage = textures[0].copyToImage();
     storeInWindowOrder(textures[0], backgroundImage);
     storeInWindowOrder(textures[1], textures[1].copyToImage());
@@ -79,9 +79,11 @@ Gui::Gui(sf::Texture* textures)
     spareButton = new Button(textures[1], 105, 100, 6, 8, 1);
     progressBar = new Widget(textures[2], 0, 143);
     player = new Player();
+    mpris = new Mpris(*player, *playButton, *pauseButton, *stopButton);
 }
 
 Gui::~Gui() {
+    delete mpris;
     delete playButton;
     delete pauseButton;
     delete stopButton;
@@ -108,8 +110,10 @@ void Gui::update(sf::RenderWindow& window, InputState& input) {
 
     // The latch is left set: a press held on the bar seeks again every frame until the
     // next event arrives.
-    if (progressBar->contains(cursor.x, cursor.y) && input.isClicked())
+    if (progressBar->contains(cursor.x, cursor.y) && input.isClicked()) {
         player->seek(static_cast<std::int8_t>((cursor.x / 2) & 0xFF));
+        mpris->seeked();
+    }
 
     if (player->isPlaying()) {
         if (pauseButton->isActive() && !player->isPaused())
@@ -126,4 +130,8 @@ void Gui::update(sf::RenderWindow& window, InputState& input) {
         pauseButton->setActive(false);
         stopButton->setActive(false);
     }
+
+    // After the rules, so that the desktop hears of what they did in this frame; a request
+    // switches a button, which the rules act on in the next.
+    mpris->update();
 }

@@ -1,14 +1,17 @@
 // Everything the window shows and the rules that tie the buttons to the player. The entry
 // function makes one Gui from its three textures (background, button sheet, progress bar),
 // calls update() once a frame, and destroys it first when the loop ends. The Gui owns its
-// four buttons, the progress bar and the player; the textures stay the caller's, and must
-// outlive it. On construction the Gui stores the textures' pixels anew in the byte order
-// of the window (same pixels, cheaper to draw for a software renderer).
+// four buttons, the progress bar, the player and the player's presence on the desktop's
+// session bus (Mpris), whose requests go through the same buttons and rules as clicks; the
+// textures stay the caller's, and must outlive it. On construction the Gui stores the
+// textures' pixels anew in the byte order of the window (same pixels, cheaper to draw for a
+// software renderer).
 #ifndef BRASKO_GUI_HPP
 #define BRASKO_GUI_HPP
 
 #include "app/InputState.hpp"
 #include "panel/Button.hpp"
+#include "panel/Mpris.hpp"
 #include "panel/Widget.hpp"
 #include "playback/Player.hpp"
 
@@ -31,7 +34,7 @@ public:
     void draw(sf::RenderWindow& window);
 
     // Draws the whole frame (background, title, buttons, progress bar), then seeks if the
-    // bar is clicked and applies the playback rules.
+    // bar is clicked, applies the playback rules and handles the desktop's requests.
     void update(sf::RenderWindow& window, InputState& input);
 
 private:
@@ -44,6 +47,7 @@ private:
     Button* spareButton;
     Widget* progressBar;
     Player* player;
+    Mpris* mpris;
 };
 
 #endif

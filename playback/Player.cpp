@@ -84,4 +84,18 @@ void Player::seek(std::int8_t percent) {
     sound->setPlayPosition(static_cast<irrklang::ik_u32>(target < limit ? target : limit));
 }
 
+void Player::seekTo(std::uint32_t milliseconds) {
+    if (sound != nullptr)
+        sound->setPlayPosition(milliseconds);
+}
+
+std::uint32_t Player::position() { return sound == nullptr ? 0 : sound->getPlayPosition(); }
+
+std::uint32_t Player::length() { return sound == nullptr ? 0 : sound->getPlayLength(); }
+
+std::string Player::name() const {
+    const std::basic_string<sf::Uint8> text = title.getString().toUtf8();
+    return std::string(text.begin(), text.end());
+}
+
 void Player::draw(sf::RenderWindow& window) { window.draw(title, sf::RenderStates::Default); }

@@ -2,8 +2,9 @@
 // sound last started in the window's top-left corner. It offers play, pause toggle, stop
 // and seek, reports progress as a whole percentage and whether the song has finished, and
 // keeps its own `playing` and `paused` flags, which the control panel compares with its
-// buttons every frame. It owns one engine reference for its whole life and, once something
-// has been played, one reference to the last sound handle.
+// buttons every frame. For the desktop's media controls it also tells the exact position
+// and length and seeks to an exact time. It owns one engine reference for its whole life
+// and, once something has been played, one reference to the last sound handle.
 #ifndef BRASKO_PLAYER_HPP
 #define BRASKO_PLAYER_HPP
 
@@ -13,6 +14,7 @@
 #include <irrKlang.h>
 
 #include <cstdint>
+#include <string>
 
 class Player {
 public:
@@ -41,6 +43,16 @@ public:
 
     // Moves playback to percent of the song's length.
     void seek(std::int8_t percent);
+
+    // Moves playback to the given time; a time past the end ends the sound.
+    void seekTo(std::uint32_t milliseconds);
+
+    // The current sound's position and length in milliseconds; 0 without a sound.
+    std::uint32_t position();
+    std::uint32_t length();
+
+    // The title's text in UTF-8: the name of the sound last started, empty before.
+    std::string name() const;
 
     // Draws the title.
     void draw(sf::RenderWindow& window);

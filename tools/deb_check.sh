@@ -82,7 +82,7 @@ case "$(status_of_brasko)" in
 *) die "dpkg still knows brasko after the purge: $(status_of_brasko)" ;;
 esac
 left=()
-for path in /usr/bin/brasko /usr/share/brasko /usr/share/doc/brasko; do
+for path in /usr/bin/brasko /usr/lib/brasko /usr/share/brasko /usr/share/doc/brasko; do
     [ ! -e "$path" ] || left+=("$path")
 done
 while IFS= read -r path; do

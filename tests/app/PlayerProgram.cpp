@@ -33,7 +33,8 @@ void PlayerProgram::withSong(const fs::path& song) {
     std::vector<std::string> all = {
         "ALSOFT_CONF=" + conf.string(), "ALSOFT_DRIVERS=",
         std::string("LD_PRELOAD=" BRASKO_FRAME_COUNTER " ") + (preloaded ? preloaded : ""),
-        "BRASKO_FRAME_COUNT_FILE=" + counter.string()};
+        "BRASKO_FRAME_COUNT_FILE=" + counter.string(),
+        "DBUS_SESSION_BUS_ADDRESS=unix:path=" + (scratch.path() / "no-bus").string()};
     all.insert(all.end(), environment.begin(), environment.end());
     program = std::make_unique<Process>(BRASKO_EXE, work, all);
     if (!waitUntil([&] { return client.findWindowOf(program->pid()) && client.isViewable(); }, 10s))

@@ -1,7 +1,8 @@
 // The real player, started as a user starts it from a folder that the test fills: its sound
 // goes to OpenAL Soft's wave writer, a preloaded counter counts the frames it shows, and a
 // second X client finds its window, moves the pointer over it, clicks it and reads it back.
-// The player's working folder is folder(); the capture and the counter live beside it.
+// It gets no session bus: an address where none listens. The player's working folder is
+// folder(); the capture and the counter live beside it.
 #ifndef BRASKO_TESTS_PLAYERPROGRAM_HPP
 #define BRASKO_TESTS_PLAYERPROGRAM_HPP
 

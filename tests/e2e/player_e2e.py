@@ -45,9 +45,9 @@ LOUD = 1000  # the song is a half-scale sine, peaks near 16000
 FRAME_TOLERANCE = 4.0  # mean difference per colour channel for "this is that frame"
 
 
-def wait_for(condition, seconds, what):
-    """Polls condition until it returns something other than None or False; fails after
-    the deadline."""
+def wait_for(condition, seconds, what, every=0.01):
+    """Polls condition every `every` seconds until it returns something other than None or
+    False; fails after the deadline."""
     deadline = time.monotonic() + seconds
     while True:
         value = condition()
@@ -55,7 +55,7 @@ def wait_for(condition, seconds, what):
             return value
         if time.monotonic() > deadline:
             raise AssertionError("gave up after %.1f s waiting for %s" % (seconds, what))
-        time.sleep(0.01)
+        time.sleep(every)
 
 
 class Capture:
@@ -175,8 +175,9 @@ def tearDownModule():
         private_xvfb.wait()
 
 
-class PlayerEndToEnd(unittest.TestCase):
-    """One running player per test, with its window, pointer and sound output."""
+class PlayerTestCase(unittest.TestCase):
+    """One running player per test, with its window, pointer and sound output, and the
+    helpers that drive it, look at it and listen to it."""
 
     def setUp(self):
         self.work = tempfile.mkdtemp(prefix="brasko-e2e-")
@@ -192,8 +193,10 @@ class PlayerEndToEnd(unittest.TestCase):
         preload = " ".join(filter(None, [os.environ["BRASKO_FRAME_COUNTER"],
                                          os.environ.get("LD_PRELOAD")]))
         env = dict(os.environ, ALSOFT_CONF=conf, LD_PRELOAD=preload,
-                   BRASKO_FRAME_COUNT_FILE=self.frame_count)
+                   BRASKO_FRAME_COUNT_FILE=self.frame_count,
+                   DBUS_SESSION_BUS_ADDRESS=self.bus_address())
         env.pop("ALSOFT_DRIVERS", None)
+        self.env = env
         self.capture = Capture(capture)
         self.out = open(os.path.join(self.work, "brasko.out"), "w")
         started = time.monotonic()
@@ -210,6 +213,11 @@ class PlayerEndToEnd(unittest.TestCase):
         # The sound device opens just before the first frame; from then on the capture grows.
         wait_for(lambda: self.capture.frames() > RATE // 10, 5, "the sound output to run")
         self.move_to(REST)
+
+    def bus_address(self):
+        """The session bus the player is given: here an address where none listens, so that
+        it runs as it does without one, whatever bus the machine has."""
+        return "unix:path=" + os.path.join(self.work, "no-bus")
 
     def end_player(self):
         """Closes the player if it still runs; it must end with status 0 either way, which
@@ -370,7 +378,9 @@ class PlayerEndToEnd(unittest.TestCase):
         filled = np.nonzero(differs)[0]
         return int(filled[-1]) + 1 if len(filled) else 0
 
-    # --- the tests ----------------------------------------------------------------------
+
+class PlayerEndToEnd(PlayerTestCase):
+    """The player used with the mouse alone."""
 
     def test_first_frame_shows_every_button_dark_and_no_title(self):
         shot = self.wait_for_looks({"play": "off", "pause": "off", "stop": "off", "star": "off"})

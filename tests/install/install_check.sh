@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Checks an installed brasko: the files and their layout, the desktop entry and the AppStream
-# data (through the validators), and then starts the installed program the way its menu
-# entry does (cd to Path=, run Exec=), clicks Play, listens to what OpenAL Soft plays and
-# closes the window like a window manager. Passes only if the song was heard and the
-# program ended with status 0.
+# data (through the validators), and then starts the installed command the way its menu
+# entry does (Exec=, the launcher in bin/) from the root folder, as from any folder, checks
+# that the window shows its pictures and carries the class the entry names, clicks Play,
+# listens to what OpenAL Soft plays and closes the window like a window manager. Passes only
+# if the song was heard and the program ended with status 0.
 #
 #   install_check.sh --build-dir DIR --xwin EXE
 #       installs the built tree DIR to a scratch prefix with `cmake --install` and checks it
@@ -98,12 +99,10 @@ same_file() { # installed copy, original
     fi
 }
 
-if [ -f "$prefix/bin/brasko" ] && [ -x "$prefix/bin/brasko" ] &&
-    [ "$(stat -c %a "$prefix/bin/brasko")" = 755 ]; then
-    pass "$prefix/bin/brasko"
-else
-    fail "$prefix/bin/brasko is missing or not mode 755"
-fi
+# The command (a launcher script) and the program it runs.
+for f in "$prefix/bin/brasko" "$prefix/lib/brasko/brasko"; do
+    if [ -f "$f" ] && [ "$(stat -c %a "$f")" = 755 ]; then pass "$f"; else fail "$f is missing or not mode 755"; fi
+done
 same_file "$data/granite.mp3" "$source_dir/granite.mp3"
 ressource_count=0
 for original in "$source_dir"/ressources/*; do
@@ -147,11 +146,9 @@ entry_value() { # key: prints the value of the key in the [Desktop Entry] group
         group == "[Desktop Entry]" && index($0, key "=") == 1 { print substr($0, length(key) + 2); exit }
     ' "$desktop"
 }
-path=$(entry_value Path)
 exec_line=$(entry_value Exec)
 [ "$(entry_value Icon)" = brasko ] || fail "Icon= is not brasko"
 [ "$(entry_value Categories)" = "AudioVideo;Audio;Player;" ] || fail "Categories= is '$(entry_value Categories)'"
-[ "$path" = "$data" ] || fail "Path= is '$path', not the installed data folder $data"
 
 # Exec= is one program, maybe quoted, with no arguments or field codes.
 if [[ "$exec_line" == \"*\" ]]; then
@@ -188,15 +185,16 @@ rms_from() {
     sox -V1 "$capture" -n trim "$1" stat 2>&1 | awk '/^RMS +amplitude:/ { print $3 }'
 }
 louder_than() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a != "" && a + 0 > b + 0) }'; }
+at_most() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a != "" && a + 0 <= b + 0) }'; }
 
 (
-    cd "$path"
+    cd /
     export ALSOFT_CONF="$work/openal.conf"
     unset ALSOFT_DRIVERS
     exec "$program" </dev/null >"$work/player.log" 2>&1
 ) &
 player_pid=$!
-echo "started $program in $path as pid $player_pid"
+echo "started $program in / as pid $player_pid"
 
 show_log() { echo "--- program output:" >&2; cat "$work/player.log" >&2 || true; }
 
@@ -208,6 +206,22 @@ fi
 title=$(xdotool getwindowname "$window")
 [ "$title" = "Brasko :: Velmar" ] || fail "the window is titled '$title'"
 pass "window $window '$title' at $(now) s"
+class=$(xprop -id "$window" WM_CLASS | sed -n 's/.*", "\(.*\)"$/\1/p')
+[ "$class" = "$(entry_value StartupWMClass)" ] ||
+    fail "StartupWMClass=$(entry_value StartupWMClass) does not match the window's class '$class'"
+
+# Its pictures are there: away from the title and the buttons the window is the background,
+# and the Play button is drawn over it.
+region_error() { # WxH+X+Y: mean difference between the window and the background there (0..1)
+    xwd -silent -id "$window" | convert xwd:- -crop "$1" +repage "$work/shown.png"
+    convert "$data/ressources/bg.png" -alpha off -crop "$1" +repage "$work/background.png"
+    compare -metric MAE "$work/shown.png" "$work/background.png" null: 2>&1 | sed -n 's/.*(\(.*\))/\1/p'
+}
+until at_most "$(region_error 140x50+150+40)" 0.01 && louder_than "$(region_error 28x28+2+100)" 0.05; do
+    deadline_passed 30 && { show_log; die "the window does not show its pictures"; }
+    sleep 0.1
+done
+pass "the window shows its background and buttons at $(now) s"
 
 # Click Play (the button spans 3..29 x 101..127 inside the window) and wait until the song
 # is heard: the capture after the click must hold over a second of audio that is not silent.

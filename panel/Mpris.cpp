@@ -1,0 +1,339 @@
+#include "panel/Mpris.hpp"
+
+#include <systemd/sd-bus.h>
+
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <system_error>
+#include <unistd.h>
+
+namespace {
+
+const char* const objectPath = "/org/mpris/MediaPlayer2";
+const char* const rootInterface = "org.mpris.MediaPlayer2";
+const char* const playerInterface = "org.mpris.MediaPlayer2.Player";
+const char* const busName = "org.mpris.MediaPlayer2.brasko";
+// The installed desktop entry's file name without ".desktop" (cmake/Install.cmake).
+const char* const desktopEntry = "io.github.brasko.Brasko";
+// The one song's track id, and MPRIS's own id for "no track".
+const char* const trackPath = "/io/github/brasko/Brasko/Track";
+const char* const noTrack = "/org/mpris/MediaPlayer2/TrackList/NoTrack";
+// The answer of RequestName when another connection owns the name.
+const unsigned nameExists = 3;
+
+// The working folder, where the song is; empty if it cannot be told.
+std::string workingFolder() {
+    std::error_code failed;
+    return std::filesystem::current_path(failed).string();
+}
+
+std::int64_t microseconds(std::uint32_t milliseconds) {
+    return static_cast<std::int64_t>(milliseconds) * 1000;
+}
+
+// The file URI of an absolute path: every byte but letters, digits, "-._~" and "/" is
+// percent-encoded, so that any folder name gives a valid URI.
+std::string fileUri(const std::string& path) {
+    const char* const hex = "0123456789ABCDEF";
+    std::string uri = "file://";
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool plain = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+                           (byte >= '0' && byte <= '9') || byte == '-' || byte == '.' ||
+                           byte == '_' || byte == '~' || byte == '/';
+        if (plain) {
+            uri += c;
+        } else {
+            uri += '%';
+            uri += hex[byte >> 4];
+            uri += hex[byte & 15];
+        }
+    }
+    return uri;
+}
+
+} // namespace
+
+// The bus calls these from sd_bus_process, that is from Mpris::update(), with the Mpris as
+// userdata. They return what sd-bus expects: a negative errno makes it answer with an error.
+struct Mpris::Calls {
+    static int request(sd_bus_message* call, void* data, sd_bus_error* error);
+    static int seek(sd_bus_message* call, void* data, sd_bus_error* error);
+    static int setPosition(sd_bus_message* call, void* data, sd_bus_error* error);
+    static int accept(sd_bus_message* call, void* data, sd_bus_error* error);
+    static int nameReply(sd_bus_message* reply, void* data, sd_bus_error* error);
+
+    static int status(sd_bus* bus, const char* path, const char* interface, const char* property,
+                      sd_bus_message* reply, void* data, sd_bus_error* error);
+    static int metadata(sd_bus* bus, const char* path, const char* interface, const char* property,
+                        sd_bus_message* reply, void* data, sd_bus_error* error);
+    static int position(sd_bus* bus, const char* path, const char* interface, const char* property,
+                        sd_bus_message* reply, void* data, sd_bus_error* error);
+    static int yes(sd_bus* bus, const char* path, const char* interface, const char* property,
+                   sd_bus_message* reply, void* data, sd_bus_error* error);
+    static int no(sd_bus* bus, const char* path, const char* interface, const char* property,
+                  sd_bus_message* reply, void* data, sd_bus_error* error);
+    static int one(sd_bus* bus, const char* path, const char* interface, const char* property,
+                   sd_bus_message* reply, void* data, sd_bus_error* error);
+    static int text(sd_bus* bus, const char* path, const char* interface, const char* property,
+                    sd_bus_message* reply, void* data, sd_bus_error* error);
+    static int ignore(sd_bus* bus, const char* path, const char* interface, const char* property,
+                      sd_bus_message* value, void* data, sd_bus_error* error);
+
+    static const sd_bus_vtable root[];
+    static const sd_bus_vtable player[];
+};
+
+const sd_bus_vtable Mpris::Calls::root[] = {
+    SD_BUS_VTABLE_START(0),
+    SD_BUS_METHOD("Raise", "", "", accept, 0),
+    SD_BUS_METHOD("Quit", "", "", accept, 0),
+    SD_BUS_PROPERTY("CanQuit", "b", no, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("CanRaise", "b", no, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("HasTrackList", "b", no, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("Identity", "s", text, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("DesktopEntry", "s", text, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("SupportedUriSchemes", "as", text, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("SupportedMimeTypes", "as", text, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_VTABLE_END,
+};
+
+const sd_bus_vtable Mpris::Calls::player[] = {
+    SD_BUS_VTABLE_START(0),
+    SD_BUS_METHOD("Next", "", "", accept, 0),
+    SD_BUS_METHOD("Previous", "", "", accept, 0),
+    SD_BUS_METHOD("Pause", "", "", request, 0),
+    SD_BUS_METHOD("PlayPause", "", "", request, 0),
+    SD_BUS_METHOD("Stop", "", "", request, 0),
+    SD_BUS_METHOD("Play", "", "", request, 0),
+    SD_BUS_METHOD("Seek", "x", "", seek, 0),
+    SD_BUS_METHOD("SetPosition", "ox", "", setPosition, 0),
+    SD_BUS_METHOD("OpenUri", "s", "", accept, 0),
+    SD_BUS_SIGNAL("Seeked", "x", 0),
+    SD_BUS_PROPERTY("PlaybackStatus", "s", status, 0, SD_BUS_VTABLE_PROPERTY_EMITS_CHANGE),
+    SD_BUS_PROPERTY("Metadata", "a{sv}", metadata, 0, SD_BUS_VTABLE_PROPERTY_EMITS_CHANGE),
+    // Read live from the sound, never announced (no flag): clients work it out from Rate and
+    // the last Seeked.
+    SD_BUS_PROPERTY("Position", "x", position, 0, 0),
+    // Rate and Volume may be set, to no effect: the player has neither.
+    SD_BUS_WRITABLE_PROPERTY("Rate", "d", one, ignore, 0, SD_BUS_VTABLE_PROPERTY_EMITS_CHANGE),
+    SD_BUS_WRITABLE_PROPERTY("Volume", "d", one, ignore, 0, SD_BUS_VTABLE_PROPERTY_EMITS_CHANGE),
+    SD_BUS_PROPERTY("MinimumRate", "d", one, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("MaximumRate", "d", one, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("CanGoNext", "b", no, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("CanGoPrevious", "b", no, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("CanPlay", "b", yes, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("CanPause", "b", yes, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("CanSeek", "b", yes, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("CanControl", "b", yes, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_VTABLE_END,
+};
+
+int Mpris::Calls::request(sd_bus_message* call, void* data, sd_bus_error*) {
+    Mpris& self = *static_cast<Mpris*>(data);
+    std::string member = sd_bus_message_get_member(call);
+    const bool playing = self.player.isPlaying();
+    const bool running = playing && !self.player.isPaused();
+    if (member == "PlayPause")
+        member = running ? "Pause" : "Play";
+    // Only the switches that change playback: Play while playing would turn Play off, Stop
+    // while stopped would light Stop, and Pause while stopped would light Pause.
+    Button* button = nullptr;
+    bool on = true;
+    if (member == "Play" && !playing) {
+        button = &self.playButton;
+    } else if (member == "Play" && !running) {
+        button = &self.pauseButton;
+        on = false;
+    } else if (member == "Pause" && running) {
+        button = &self.pauseButton;
+    } else if (member == "Stop" && playing) {
+        button = &self.stopButton;
+    }
+    if (button != nullptr) {
+        button->setActive(on);
+        self.buttonSwitched = true;
+    }
+    return sd_bus_reply_method_return(call, "");
+}
+
+int Mpris::Calls::seek(sd_bus_message* call, void* data, sd_bus_error*) {
+    Mpris& self = *static_cast<Mpris*>(data);
+    std::int64_t offset = 0;
+    const int read = sd_bus_message_read(call, "x", &offset);
+    if (read < 0)
+        return read;
+    if (self.player.isPlaying()) {
+        const std::int64_t now = microseconds(self.player.position());
+        const std::int64_t end = microseconds(self.player.length());
+        // Compared before adding, so that no offset overflows.
+        if (offset <= end - now)
+            self.jumpTo(offset < -now ? 0 : now + offset);
+    }
+    return sd_bus_reply_method_return(call, "");
+}
+
+int Mpris::Calls::setPosition(sd_bus_message* call, void* data, sd_bus_error*) {
+    Mpris& self = *static_cast<Mpris*>(data);
+    const char* track = nullptr;
+    std::int64_t target = 0;
+    const int read = sd_bus_message_read(call, "ox", &track, &target);
+    if (read < 0)
+        return read;
+    // A request for another track, or one before the start, is stale: MPRIS says to ignore it.
+    if (self.player.isPlaying() && std::string(track) == trackPath)
+        self.jumpTo(target);
+    return sd_bus_reply_method_return(call, "");
+}
+
+int Mpris::Calls::accept(sd_bus_message* call, void*, sd_bus_error*) {
+    return sd_bus_reply_method_return(call, "");
+}
+
+int Mpris::Calls::nameReply(sd_bus_message* reply, void* data, sd_bus_error*) {
+    Mpris& self = *static_cast<Mpris*>(data);
+    unsigned answer = 0;
+    if (sd_bus_message_is_method_error(reply, nullptr) ||
+        sd_bus_message_read(reply, "u", &answer) < 0 || answer != nameExists)
+        return 0;
+    const std::string instance = std::string(busName) + ".instance" + std::to_string(getpid());
+    sd_bus_request_name_async(
+        self.bus, nullptr, instance.c_str(), 0,
+        [](sd_bus_message*, void*, sd_bus_error*) { return 0; }, nullptr);
+    return 0;
+}
+
+int Mpris::Calls::status(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply,
+                         void* data, sd_bus_error*) {
+    return sd_bus_message_append(reply, "s", static_cast<Mpris*>(data)->status());
+}
+
+int Mpris::Calls::metadata(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply,
+                           void* data, sd_bus_error*) {
+    Mpris& self = *static_cast<Mpris*>(data);
+    const std::uint32_t length = self.player.length();
+    if (length == 0)
+        return sd_bus_message_append(reply, "a{sv}", 1, "mpris:trackid", "o", noTrack);
+    // The sound's name is the file name as the player opened it, relative to the folder.
+    const std::string title = self.player.name();
+    const std::string file = !title.empty() && title[0] == '/' ? title : self.folder + "/" + title;
+    return sd_bus_message_append(reply, "a{sv}", 4, "mpris:trackid", "o", trackPath, "mpris:length",
+                                 "x", microseconds(length), "xesam:title", "s", title.c_str(),
+                                 "xesam:url", "s", fileUri(file).c_str());
+}
+
+int Mpris::Calls::position(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply,
+                           void* data, sd_bus_error*) {
+    return sd_bus_message_append(reply, "x",
+                                 microseconds(static_cast<Mpris*>(data)->player.position()));
+}
+
+int Mpris::Calls::yes(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*,
+                      sd_bus_error*) {
+    return sd_bus_message_append(reply, "b", 1);
+}
+
+int Mpris::Calls::no(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*,
+                     sd_bus_error*) {
+    return sd_bus_message_append(reply, "b", 0);
+}
+
+int Mpris::Calls::one(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*,
+                      sd_bus_error*) {
+    return sd_bus_message_append(reply, "d", 1.0);
+}
+
+int Mpris::Calls::text(sd_bus*, const char*, const char*, const char* property,
+                       sd_bus_message* reply, void*, sd_bus_error*) {
+    const std::string name = property;
+    if (name == "Identity")
+        return sd_bus_message_append(reply, "s", "Brasko");
+    if (name == "DesktopEntry")
+        return sd_bus_message_append(reply, "s", desktopEntry);
+    if (name == "SupportedUriSchemes")
+        return sd_bus_message_append(reply, "as", 1, "file");
+    return sd_bus_message_append(reply, "as", 1, "audio/mpeg");
+}
+
+int Mpris::Calls::ignore(sd_bus*, const char*, const char*, const char*, sd_bus_message* value,
+                         void*, sd_bus_error*) {
+    double unused = 0;
+    return sd_bus_message_read(value, "d", &unused);
+}
+
+Mpris::Mpris(Player& player, Button& playButton, Button& pauseButton, Button& stopButton)
+    : player(player), playButton(playButton), pauseButton(pauseButton), stopButton(stopButton),
+      bus(nullptr), folder(workingFolder()), lastStatus(status()), lastLength(0), lastTitle(),
+      buttonSwitched(false) {
+    // Connecting does not wait: the handshake and the name's answer are handled by update().
+    if (sd_bus_open_user(&bus) < 0 ||
+        sd_bus_add_object_vtable(bus, nullptr, objectPath, rootInterface, Calls::root, this) < 0 ||
+        sd_bus_add_object_vtable(bus, nullptr, objectPath, playerInterface, Calls::player, this) <
+            0 ||
+        sd_bus_request_name_async(bus, nullptr, busName, 0, Calls::nameReply, this) < 0)
+        leaveBus("no session bus");
+}
+
+Mpris::~Mpris() {
+    if (bus != nullptr)
+        sd_bus_close_unref(bus);
+}
+
+void Mpris::update() {
+    if (bus == nullptr)
+        return;
+    const char* changed[3] = {nullptr, nullptr, nullptr};
+    int count = 0;
+    if (std::strcmp(status(), lastStatus) != 0) {
+        lastStatus = status();
+        changed[count++] = "PlaybackStatus";
+    }
+    const std::uint32_t length = player.length();
+    if (length != lastLength || (length > 0 && player.name() != lastTitle)) {
+        lastLength = length;
+        lastTitle = length > 0 ? player.name() : std::string();
+        changed[count++] = "Metadata";
+    }
+    if (count > 0)
+        sd_bus_emit_properties_changed_strv(bus, objectPath, playerInterface,
+                                            const_cast<char**>(changed));
+
+    buttonSwitched = false;
+    while (!buttonSwitched) {
+        const int handled = sd_bus_process(bus, nullptr);
+        if (handled < 0) {
+            leaveBus("lost the session bus");
+            return;
+        }
+        if (handled == 0)
+            break;
+    }
+}
+
+void Mpris::seeked() {
+    if (bus != nullptr && player.isPlaying())
+        sd_bus_emit_signal(bus, objectPath, playerInterface, "Seeked", "x",
+                           microseconds(player.position()));
+}
+
+const char* Mpris::status() const {
+    if (!player.isPlaying())
+        return "Stopped";
+    return player.isPaused() ? "Paused" : "Playing";
+}
+
+void Mpris::jumpTo(std::int64_t time) {
+    if (time < 0 || time > microseconds(player.length()))
+        return;
+    // The sound is sought to the millisecond: the nearest one.
+    player.seekTo(static_cast<std::uint32_t>((time + 500) / 1000));
+    seeked();
+}
+
+void Mpris::leaveBus(const char* why) {
+    std::cout << "brasko: " << why << "; the desktop's media controls are off" << std::endl;
+    if (bus != nullptr)
+        sd_bus_close_unref(bus);
+    bus = nullptr;
+}

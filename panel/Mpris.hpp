@@ -1,0 +1,64 @@
+// The player as the desktop sees it on the session bus: the MPRIS interfaces
+// org.mpris.MediaPlayer2 and org.mpris.MediaPlayer2.Player at /org/mpris/MediaPlayer2, through
+// which media keys, the desktop's "now playing" controls and playerctl read and drive it. The
+// control panel makes one after its buttons and its player, which must outlive it, calls
+// update() once a frame, and destroys it first. A request acts as the matching click does: it
+// switches a button, and the panel's playback rules do the rest, so the window always shows
+// what the desktop asked for. Without a session bus, or once the bus has gone, it says so once
+// on standard output and does nothing more. It never waits for the bus.
+#ifndef BRASKO_MPRIS_HPP
+#define BRASKO_MPRIS_HPP
+
+#include "panel/Button.hpp"
+#include "playback/Player.hpp"
+
+#include <cstdint>
+#include <string>
+
+struct sd_bus;
+
+class Mpris {
+public:
+    // Connects to the session bus and asks for the name org.mpris.MediaPlayer2.brasko, or
+    // org.mpris.MediaPlayer2.brasko.instance<pid> when another player holds it; the bus
+    // answers later, during update().
+    Mpris(Player& player, Button& playButton, Button& pauseButton, Button& stopButton);
+    // Leaves the bus, and with it the name.
+    ~Mpris();
+    Mpris(const Mpris&) = delete;
+    Mpris& operator=(const Mpris&) = delete;
+
+    // Announces a change of playback status or of track since the last call, then handles
+    // what has arrived from the bus without waiting: every message, but at most one request
+    // that switches a button, so that the next one meets its effect, as the window takes one
+    // click a frame. Call it after the playback rules.
+    void update();
+
+    // Tells the bus that playback jumped (the Seeked signal with the new position), if a
+    // sound is playing; a stopped one does not move.
+    void seeked();
+
+private:
+    struct Calls; // what the bus calls: requests, property getters and setters
+
+    // The playback status by MPRIS's names: "Playing", "Paused" or "Stopped".
+    const char* status() const;
+    // Moves playback to a time in microseconds and announces it. A time before the start or
+    // past the end does nothing: MPRIS asks for a Next there, which this player has not.
+    void jumpTo(std::int64_t time);
+    // Closes the connection and says once, with why, that the desktop's controls are off.
+    void leaveBus(const char* why);
+
+    Player& player;
+    Button& playButton;
+    Button& pauseButton;
+    Button& stopButton;
+    sd_bus* bus;              // null without a session bus
+    std::string folder;       // the working folder, for the song's URI
+    const char* lastStatus;   // as last announced
+    std::uint32_t lastLength; // of the track last announced, 0 for none
+    std::string lastTitle;    // of the track last announced
+    bool buttonSwitched;      // by a request in this update()
+};
+
+#endif
