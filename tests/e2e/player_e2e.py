@@ -210,7 +210,8 @@ class PlayerTestCase(unittest.TestCase):
         self.figure("window viewable after", time.monotonic() - started, "s")
         wait_for(lambda: self.frames_shown() > 0, 10, "the first frame")
         self.figure("first frame shown after", time.monotonic() - started, "s")
-        # The sound device opens just before the first frame; from then on the capture grows.
+        # The sound device opens in the background as the window appears; from then on the
+        # capture grows.
         wait_for(lambda: self.capture.frames() > RATE // 10, 5, "the sound output to run")
         self.move_to(REST)
 
