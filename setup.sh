@@ -14,7 +14,8 @@ packages=(
 )
 for group in "$@"; do
     case "$group" in
-    bench) packages+=(valgrind linux-perf qmmp audacious mpv hyperfine alsa-utils procps) ;;
+    bench) packages+=(valgrind linux-perf qmmp audacious mpv hyperfine alsa-utils procps
+                      pulseaudio pulseaudio-utils dbus) ;;
     fuzz | lint) packages+=(clang libclang-rt-14-dev) ;;
     package) packages+=(lintian dpkg-dev file) ;;
     *) echo "setup.sh: unknown group '$group'" >&2; exit 2 ;;
