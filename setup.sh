@@ -14,8 +14,7 @@ packages=(
 )
 for group in "$@"; do
     case "$group" in
-    bench) packages+=(valgrind linux-perf qmmp audacious mpv hyperfine alsa-utils procps
-                      pulseaudio pulseaudio-utils dbus) ;;
+    bench) packages+=(valgrind linux-perf qmmp audacious mpv hyperfine alsa-utils procps) ;;
     fuzz | lint) packages+=(clang libclang-rt-14-dev) ;;
     package) packages+=(lintian dpkg-dev file) ;;
     *) echo "setup.sh: unknown group '$group'" >&2; exit 2 ;;
