@@ -7,11 +7,11 @@
 //   bench_floor [PICTURE]   PICTURE defaults to ./ressources/bg.png, the player's own path
 // Exits 1 when the picture cannot be loaded.
 //
-// The drawing settings are the player's (app/main.cpp and panel/Gui.cpp): llvmpipe on the
-// calling thread, first-vertex provoking convention, the picture stored again in the
-// window's byte order (BGRA), no blending for an opaque picture, and a shader that returns
-// the texel as it is.
-#include <SFML/Graphics/BlendMode.hpp>
+// The drawing settings are the player's: llvmpipe on the calling thread and the first-vertex
+// provoking convention (as app/main.cpp sets them), the picture stored and drawn as the
+// control panel does (panel/WindowOrder).
+#include "panel/WindowOrder.hpp"
+
 #include <SFML/Graphics/Image.hpp>
 #include <SFML/Graphics/RenderStates.hpp>
 #include <SFML/Graphics/RenderWindow.hpp>
@@ -25,48 +25,8 @@
 #include <SFML/Window/VideoMode.hpp>
 #include <SFML/Window/WindowStyle.hpp>
 
-#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
-#include <utility>
-#include <vector>
-
-namespace {
-
-const char* const texelsAsTheyAre = "uniform sampler2D texture;\n"
-                                    "void main() {\n"
-                                    "    gl_FragColor = texture2D(texture, gl_TexCoord[0].xy);\n"
-                                    "}\n";
-
-bool isOpaque(const sf::Image& image) {
-    const sf::Uint8* pixels = image.getPixelsPtr();
-    const std::size_t count = std::size_t(image.getSize().x) * image.getSize().y;
-    for (std::size_t i = 0; i < count; ++i)
-        if (pixels[4 * i + 3] != 255)
-            return false;
-    return true;
-}
-
-// Stores the picture's pixels in the texture again, blue first, when the texture holds it
-// at its own size.
-void storeInWindowOrder(sf::Texture& texture, const sf::Image& image) {
-    const sf::Vector2u size = image.getSize();
-    std::vector<sf::Uint8> pixels(image.getPixelsPtr(),
-                                  image.getPixelsPtr() + std::size_t(4) * size.x * size.y);
-    for (std::size_t i = 0; i < pixels.size(); i += 4)
-        std::swap(pixels[i], pixels[i + 2]);
-    sf::Texture::bind(&texture);
-    GLint width = 0;
-    GLint height = 0;
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
-    if (width == static_cast<GLint>(size.x) && height == static_cast<GLint>(size.y))
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_BGRA, GL_UNSIGNED_BYTE,
-                     pixels.data());
-    sf::Texture::bind(nullptr);
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     const char* const path = argc > 1 ? argv[1] : "./ressources/bg.png";
@@ -87,14 +47,8 @@ int main(int argc, char** argv) {
     }
     storeInWindowOrder(texture, picture);
     const sf::Sprite background(texture);
-    sf::RenderStates states;
-    if (isOpaque(picture))
-        states.blendMode = sf::BlendNone;
     sf::Shader shader;
-    if (sf::Shader::isAvailable() && shader.loadFromMemory(texelsAsTheyAre, sf::Shader::Fragment)) {
-        shader.setUniform("texture", sf::Shader::CurrentTexture);
-        states.shader = &shader;
-    }
+    const sf::RenderStates states = statesForBackground(picture, shader);
 
     // As in the player: at most one event a frame, and the window is never cleared.
     sf::Event event;
