@@ -46,7 +46,8 @@ protected:
     }
 
     // The song's frame that the capture holds from its first sound after `from` on, looked
-    // for within a second of `near`; -1 if there is no sound or it is not the song.
+    // for within a quarter of a second of `near`; -1 if there is no sound or it is not the
+    // song.
     long songAt(std::size_t from, long near) {
         if (!waitUntil([&] { return server.capture().soundAfter(from).has_value(); }, 5s))
             return -1;
@@ -55,7 +56,7 @@ protected:
         waitUntil([&] { return server.capture().frames() > onset + stretch; });
         double correlation = 0;
         const long found = Recording(server.capture().path().string(), rate)
-                               .locate(reference, onset, stretch, near, rate, correlation);
+                               .locate(reference, onset, stretch, near, rate / 4, correlation);
         return correlation > 0.9 ? found : -1;
     }
 
@@ -194,7 +195,7 @@ protected:
         while (end > 0 && recorded.firstSound(end - 1) >= before)
             --end;
         double correlation = 0;
-        return recorded.locate(reference, end - stretch, stretch, near - stretch, rate, correlation) +
+        return recorded.locate(reference, end - stretch, stretch, near - stretch, rate / 4, correlation) +
                static_cast<long>(stretch);
     }
 };
@@ -229,10 +230,11 @@ TEST_F(IdleOutputTest, ResumeGoesOnWithTheNextSampleAndPlayAfterAStopOrTheEndWit
     EXPECT_NEAR(songAt(before, heard), heard, 2) << "resumed";
 
     for (const bool stop : {true, false}) {
+        // (What came before may have taken long enough for the song to end by itself.)
         if (stop)
             sound->stop();
         else
-            ASSERT_TRUE(sound->setPlayPosition(2800));
+            sound->setPlayPosition(2800);
         ASSERT_TRUE(waitUntil([&] { return sound->isFinished(); }));
         ASSERT_TRUE(idles(false));
         sound->drop();
