@@ -36,17 +36,22 @@ std::mutex attempts;
 
 void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
 
-// A context on the device, without OpenAL Soft's output limiter. The limiter works out a gain
-// for every sample frame with a logarithm and an exponential, silence included, and takes
-// most of the mixer's time; one source at full gain from 16-bit samples stays within full
-// scale, so it would never change a sample.
-ALCcontext* makeContext(ALCdevice* device) {
-    ALCint attributes[] = {0, 0, 0};
-    if (alcIsExtensionPresent(device, "ALC_SOFT_output_limiter") == ALC_TRUE) {
-        attributes[0] = ALC_OUTPUT_LIMITER_SOFT;
-        attributes[1] = ALC_FALSE;
+// The device's settings: no OpenAL Soft output limiter. The limiter works out a gain for
+// every sample frame with a logarithm and an exponential, silence included, and takes most of
+// the mixer's time; one source at full gain from 16-bit samples stays within full scale, so
+// it would never change a sample.
+struct Settings {
+    explicit Settings(ALCdevice* device) : attributes{0, 0, 0} {
+        if (alcIsExtensionPresent(device, "ALC_SOFT_output_limiter") == ALC_TRUE) {
+            attributes[0] = ALC_OUTPUT_LIMITER_SOFT;
+            attributes[1] = ALC_FALSE;
+        }
     }
-    return alcCreateContext(device, attributes);
+    ALCint attributes[3];
+};
+
+ALCcontext* makeContext(ALCdevice* device) {
+    return alcCreateContext(device, Settings(device).attributes);
 }
 
 void close(ALCdevice* device, ALCcontext* context) {
@@ -177,7 +182,8 @@ void AudioOutput::run() {
             lose(guard);
             continue;
         }
-        Clock::time_point next = now + (device == nullptr || devicePaused ? pausedTick : runningTick);
+        Clock::time_point next =
+            now + (device == nullptr || devicePaused ? pausedTick : runningTick);
         if (device == nullptr) {
             if (!handoff->attempting && now >= nextAttempt) {
                 handoff->attempting = true;
@@ -195,7 +201,8 @@ void AudioOutput::run() {
         }
         // Pokes that came while the lock was let go are answered at once.
         if (!handoff->poked)
-            handoff->wake.wait_until(guard, next, [this] { return handoff->quit || handoff->poked; });
+            handoff->wake.wait_until(guard, next,
+                                     [this] { return handoff->quit || handoff->poked; });
     }
 }
 
@@ -260,6 +267,9 @@ AudioOutput::Clock::time_point AudioOutput::pauseWhenIdle(std::unique_lock<std::
         if (devicePaused) {
             devicePaused = false;
             guard.unlock();
+            // The device's stream holds what it played before it paused, which was silence;
+            // reset, the stream starts empty, and the sound is heard that much sooner.
+            alcResetDeviceSOFT(running, Settings(running).attributes);
             alcDeviceResumeSOFT(running);
             guard.lock();
         }

@@ -74,9 +74,9 @@ private:
     State state;
     bool pausable; // the device can pause without harm
     bool devicePaused;
-    bool idle;                // nothing has sounded since idleSince
+    bool idle; // nothing has sounded since idleSince
     Clock::time_point idleSince;
-    Clock::duration drain;    // how long the device plays on after idleSince
+    Clock::duration drain; // how long the device plays on after idleSince
     Clock::time_point nextAttempt;
     bool verbose;
     std::thread worker;

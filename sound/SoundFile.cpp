@@ -25,9 +25,8 @@ const sf::Int64 headerWindow = 1 << 20;
 // Returns a reader of SFML's that takes the first bytes of input, or null.
 sf::SoundFileReader* readerForStartOf(sf::InputStream& input) {
     std::vector<char> start(static_cast<std::size_t>(std::min(input.getSize(), headerWindow)));
-    if (input.seek(0) != 0 ||
-        input.read(start.data(), static_cast<sf::Int64>(start.size())) !=
-            static_cast<sf::Int64>(start.size()))
+    if (input.seek(0) != 0 || input.read(start.data(), static_cast<sf::Int64>(start.size())) !=
+                                  static_cast<sf::Int64>(start.size()))
         return nullptr;
     sf::MemoryInputStream window;
     window.open(start.data(), start.size());

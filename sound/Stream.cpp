@@ -47,8 +47,7 @@ ALenum formatFor(unsigned int channels) {
 
 Stream::Stream(AudioOutput* output)
     : output(output), file(), samples(), source(0), buffers{0, 0, 0, 0}, queued(), nextFrame(0),
-      runStart(0), heard(0), since(), advancing(false), loop(false), playing(false),
-      ended(false) {}
+      runStart(0), heard(0), since(), advancing(false), loop(false), playing(false), ended(false) {}
 
 Stream::~Stream() {
     stop();
@@ -203,8 +202,9 @@ void Stream::refill() {
     dropPlayed();
     bool added = false;
     for (const unsigned int buffer : buffers) {
-        const bool free = std::none_of(queued.begin(), queued.end(),
-                                       [buffer](const Queued& entry) { return entry.buffer == buffer; });
+        const bool free = std::none_of(queued.begin(), queued.end(), [buffer](const Queued& entry) {
+            return entry.buffer == buffer;
+        });
         if (free && !ended)
             added = queue(buffer) || added;
     }
@@ -235,7 +235,8 @@ sf::Uint64 Stream::positionLocked() {
     ALint64SOFT offsetAndLatency[2] = {0, 0}; // 32.32 fixed point frames, nanoseconds
     alGetSourcei64vSOFT(source, AL_SAMPLE_OFFSET_LATENCY_SOFT, offsetAndLatency);
     // The source counts from the start of the oldest buffer still queued.
-    sf::Uint64 left = offsetAndLatency[0] > 0 ? static_cast<sf::Uint64>(offsetAndLatency[0]) >> 32 : 0;
+    sf::Uint64 left =
+        offsetAndLatency[0] > 0 ? static_cast<sf::Uint64>(offsetAndLatency[0]) >> 32 : 0;
     sf::Uint64 now = nextFrame;
     for (const Queued& entry : queued) {
         if (left < entry.frames) {
@@ -246,8 +247,9 @@ sf::Uint64 Stream::positionLocked() {
     }
     if (state == AL_PLAYING) {
         // What the device still holds has not been heard yet.
-        const sf::Uint64 held = static_cast<sf::Uint64>(std::max<ALint64SOFT>(offsetAndLatency[1], 0)) *
-                                file.sampleRate() / 1000000000u;
+        const sf::Uint64 held =
+            static_cast<sf::Uint64>(std::max<ALint64SOFT>(offsetAndLatency[1], 0)) *
+            file.sampleRate() / 1000000000u;
         heard = std::max(runStart, now > held ? now - held : 0);
     } else {
         heard = now;

@@ -90,10 +90,10 @@ private:
     std::vector<sf::Int16> samples; // one buffer's worth
     unsigned int source;            // 0 while detached
     unsigned int buffers[4];
-    std::vector<Queued> queued; // oldest first
-    sf::Uint64 nextFrame;       // the file's frame the next buffer starts at
-    sf::Uint64 runStart;        // where the source last started playing from
-    sf::Uint64 heard;           // where the sound was last heard to be, or holds
+    std::vector<Queued> queued;                  // oldest first
+    sf::Uint64 nextFrame;                        // the file's frame the next buffer starts at
+    sf::Uint64 runStart;                         // where the source last started playing from
+    sf::Uint64 heard;                            // where the sound was last heard to be, or holds
     std::chrono::steady_clock::time_point since; // when heard was set, while detached
     bool advancing;                              // detached, moving on with the clock
     bool loop;

@@ -27,7 +27,8 @@ class ServerFixture : public ::testing::Test {
 protected:
     explicit ServerFixture(Kind kind) : server(kind), reference(fixture("cbr.ref.wav")) {
         for (const std::string& entry : server.environment())
-            setenv(entry.substr(0, entry.find('=')).c_str(), entry.substr(entry.find('=') + 1).c_str(), 1);
+            setenv(entry.substr(0, entry.find('=')).c_str(),
+                   entry.substr(entry.find('=') + 1).c_str(), 1);
     }
 
     ~ServerFixture() override {
@@ -51,7 +52,6 @@ protected:
     long songAt(std::size_t from, long near) {
         if (!waitUntil([&] { return server.capture().soundAfter(from).has_value(); }, 5s))
             return -1;
-
         const std::size_t onset = *server.capture().soundAfter(from);
         waitUntil([&] { return server.capture().frames() > onset + stretch; });
         double correlation = 0;
@@ -66,9 +66,13 @@ protected:
     ISound* sound = nullptr;
 };
 
-std::string serverName(Kind kind) { return kind == Kind::pulseaudio ? "pulseaudio" : "pipewire"; }
+std::string serverName(Kind kind) {
+    return kind == Kind::pulseaudio ? "pulseaudio" : "pipewire";
+}
 
-void PrintTo(Kind kind, std::ostream* out) { *out << serverName(kind); }
+void PrintTo(Kind kind, std::ostream* out) {
+    *out << serverName(kind);
+}
 
 class ServerTest : public ServerFixture, public ::testing::WithParamInterface<Kind> {
 protected:
@@ -97,7 +101,8 @@ TEST_P(ServerTest, PauseSeekAndStopWhileTheServerIsAwayTakeEffectWhenItIsBack) {
     server.kill();
     sound->stop();
     ASSERT_TRUE(server.start());
-    EXPECT_TRUE(holdsFor([&] { return sound->isFinished() && !server.capture().soundAfter(0); }, 1s));
+    EXPECT_TRUE(
+        holdsFor([&] { return sound->isFinished() && !server.capture().soundAfter(0); }, 1s));
 }
 
 TEST_P(ServerTest, AnEngineStartedBeforeTheServerPlaysAloudOnceTheServerRuns) {
@@ -108,8 +113,9 @@ TEST_P(ServerTest, AnEngineStartedBeforeTheServerPlaysAloudOnceTheServerRuns) {
     playUntil(300); // on the clock, silently
     ASSERT_TRUE(server.start());
     EXPECT_TRUE(waitUntil([&] { return server.capture().soundAfter(0).has_value(); }));
-    EXPECT_EQ(out.finish(), "brasko sound: no audio output device could be opened; playing silently\n"
-                            "brasko sound: an audio output device opened; playing aloud\n");
+    EXPECT_EQ(out.finish(),
+              "brasko sound: no audio output device could be opened; playing silently\n"
+              "brasko sound: an audio output device opened; playing aloud\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, ServerTest, ::testing::Values(Kind::pulseaudio, Kind::pipewire),
@@ -146,7 +152,8 @@ TEST_P(OutageTest, HoldsTheSoundWhereItWasHeardAndGoesOnFromThereWhenTheOutputIs
         return holdsFor([&] { return sound->getPlayPosition() == held; }, 200ms) ||
                ((held = sound->getPlayPosition()), false);
     }));
-    EXPECT_TRUE(holdsFor([&] { return sound->getPlayPosition() == held && !sound->isFinished(); }, 2500ms));
+    EXPECT_TRUE(
+        holdsFor([&] { return sound->getPlayPosition() == held && !sound->isFinished(); }, 2500ms));
 
     ASSERT_TRUE(crash ? server.start() : server.plugIn());
     const auto back = steady_clock::now();
@@ -160,15 +167,19 @@ TEST_P(OutageTest, HoldsTheSoundWhereItWasHeardAndGoesOnFromThereWhenTheOutputIs
     ASSERT_TRUE(waitUntil([&] { return sound->isFinished(); }, 5s));
     const std::size_t onset = *server.capture().soundAfter(0);
     std::optional<std::size_t> end;
-    ASSERT_TRUE(waitUntil([&] { return (end = server.capture().silenceAfter(onset, rate / 5)).has_value(); }));
-    EXPECT_NEAR(static_cast<long>(*end - onset), static_cast<long>(reference.frames()) - resumedAt, rate / 20);
+    ASSERT_TRUE(waitUntil(
+        [&] { return (end = server.capture().silenceAfter(onset, rate / 5)).has_value(); }));
+    EXPECT_NEAR(static_cast<long>(*end - onset), static_cast<long>(reference.frames()) - resumedAt,
+                rate / 20);
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, OutageTest,
-                         ::testing::Values(Outage{Kind::pulseaudio, true}, Outage{Kind::pulseaudio, false},
+                         ::testing::Values(Outage{Kind::pulseaudio, true},
+                                           Outage{Kind::pulseaudio, false},
                                            Outage{Kind::pipewire, true}),
                          [](const auto& info) {
-                             return serverName(info.param.kind) + (info.param.crash ? "_killed" : "_unplugged");
+                             return serverName(info.param.kind) +
+                                    (info.param.crash ? "_killed" : "_unplugged");
                          });
 
 // While nothing sounds, the output leaves the server nothing to play: PulseAudio, which
@@ -181,11 +192,16 @@ protected:
     // Returns true iff the server soon shows no stream playing (and, iff it has no recorder,
     // its sink suspended).
     ::testing::AssertionResult idles(bool suspended) {
-        const bool idle = waitUntil([&] {
-            return server.pactl({"list", "sink-inputs"}).find("Corked: no") == std::string::npos &&
-                   (!suspended || server.pactl({"list", "sinks", "short"}).find("SUSPENDED") != std::string::npos);
-        }, 5s);
-        return idle ? ::testing::AssertionSuccess() : ::testing::AssertionFailure() << server.pactl({"list", "sink-inputs"});
+        const bool idle = waitUntil(
+            [&] {
+                return server.pactl({"list", "sink-inputs"}).find("Corked: no") ==
+                           std::string::npos &&
+                       (!suspended || server.pactl({"list", "sinks", "short"}).find("SUSPENDED") !=
+                                          std::string::npos);
+            },
+            5s);
+        return idle ? ::testing::AssertionSuccess()
+                    : ::testing::AssertionFailure() << server.pactl({"list", "sink-inputs"});
     }
 
     // The song's frame that the capture's last sound before `before` was heard up to.
@@ -195,7 +211,8 @@ protected:
         while (end > 0 && recorded.firstSound(end - 1) >= before)
             --end;
         double correlation = 0;
-        return recorded.locate(reference, end - stretch, stretch, near - stretch, rate / 4, correlation) +
+        return recorded.locate(reference, end - stretch, stretch, near - stretch, rate / 4,
+                               correlation) +
                static_cast<long>(stretch);
     }
 };

@@ -6,16 +6,19 @@ using namespace std::chrono_literals;
 
 SoundServer::SoundServer(Kind kind) : kind(kind), recordings(0) {}
 
-SoundServer::~SoundServer() { kill(); }
+SoundServer::~SoundServer() {
+    kill();
+}
 
 ::testing::AssertionResult SoundServer::start(bool record, bool sessionManager) {
     const std::string folder = scratch.path().string();
     if (kind == Kind::pulseaudio) {
         // Without norewinds the null sink works in blocks of two seconds.
-        spawn("pulseaudio", {"-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
-                             "-L", "module-null-sink sink_name=test rate=44100 channels=2 norewinds=1",
-                             "-L", "module-native-protocol-unix socket=" + folder + "/native auth-anonymous=1",
-                             "-L", "module-suspend-on-idle timeout=1"});
+        spawn("pulseaudio",
+              {"-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no", "-L",
+               "module-null-sink sink_name=test rate=44100 channels=2 norewinds=1", "-L",
+               "module-native-protocol-unix socket=" + folder + "/native auth-anonymous=1", "-L",
+               "module-suspend-on-idle timeout=1"});
     } else {
         spawn("dbus-daemon", {"--session", "--nofork", "--address=unix:path=" + folder + "/bus"});
         if (!waitUntil([&] { return std::filesystem::exists(folder + "/bus"); }, 10s))
@@ -42,21 +45,27 @@ void SoundServer::kill() {
         std::filesystem::remove_all(scratch.path() / left);
 }
 
-void SoundServer::unplug() { pactl({"unload-module", "module-null-sink"}); }
+void SoundServer::unplug() {
+    pactl({"unload-module", "module-null-sink"});
+}
 
 ::testing::AssertionResult SoundServer::plugIn() {
     pactl({"load-module", "module-null-sink", "sink_name=test", "rate=44100", "channels=2"});
     // PipeWire's session manager takes a moment before it keeps a default.
-    if (!waitUntil([&] {
-            pactl({"set-default-sink", "test"});
-            return pactl({"info"}).find("Default Sink: test") != std::string::npos;
-        }, 10s))
+    if (!waitUntil(
+            [&] {
+                pactl({"set-default-sink", "test"});
+                return pactl({"info"}).find("Default Sink: test") != std::string::npos;
+            },
+            10s))
         return ::testing::AssertionFailure() << "the sink does not become the default";
     return record();
 }
 
 std::string SoundServer::pactl(const std::vector<std::string>& arguments) {
-    std::vector<std::string> all = {"--server=unix:" + (scratch.path() / (kind == Kind::pulseaudio ? "native" : "pulse/native")).string()};
+    std::vector<std::string> all = {
+        "--server=unix:" +
+        (scratch.path() / (kind == Kind::pulseaudio ? "native" : "pulse/native")).string()};
     all.insert(all.end(), arguments.begin(), arguments.end());
     Process command("pactl", scratch.path(), environment(), all);
     return command.waitForExit(10s) ? command.standardOutput() : "";
@@ -64,16 +73,22 @@ std::string SoundServer::pactl(const std::vector<std::string>& arguments) {
 
 std::vector<std::string> SoundServer::environment() const {
     const std::string folder = scratch.path().string();
-    return {"XDG_RUNTIME_DIR=" + folder, "HOME=" + folder,
-            "PULSE_SERVER=unix:" + folder + (kind == Kind::pulseaudio ? "/native" : "/pulse/native"),
-            "DBUS_SESSION_BUS_ADDRESS=unix:path=" + folder + "/bus", "ALSOFT_DRIVERS=pulse",
+    return {"XDG_RUNTIME_DIR=" + folder,
+            "HOME=" + folder,
+            "PULSE_SERVER=unix:" + folder +
+                (kind == Kind::pulseaudio ? "/native" : "/pulse/native"),
+            "DBUS_SESSION_BUS_ADDRESS=unix:path=" + folder + "/bus",
+            "ALSOFT_DRIVERS=pulse",
             "ALSOFT_CONF=/dev/null"};
 }
 
-const WaveCapture& SoundServer::capture() const { return *recording; }
+const WaveCapture& SoundServer::capture() const {
+    return *recording;
+}
 
 ::testing::AssertionResult SoundServer::record() {
-    const std::filesystem::path file = scratch.path() / ("recording" + std::to_string(++recordings));
+    const std::filesystem::path file =
+        scratch.path() / ("recording" + std::to_string(++recordings));
     recording = std::make_unique<WaveCapture>(file, true);
     spawn("parec", {"-d", "test.monitor", "--format=s16le", "--rate=44100", "--channels=2",
                     "--latency-msec=20", "--raw", file.string()});
@@ -83,7 +98,8 @@ const WaveCapture& SoundServer::capture() const { return *recording; }
 }
 
 Process* SoundServer::spawn(const std::string& program, const std::vector<std::string>& arguments) {
-    const std::filesystem::path folder = scratch.path() / (program + std::to_string(daemons.size()));
+    const std::filesystem::path folder =
+        scratch.path() / (program + std::to_string(daemons.size()));
     std::filesystem::create_directories(folder);
     daemons.push_back(std::make_unique<Process>(program, folder, environment(), arguments));
     return daemons.back().get();
