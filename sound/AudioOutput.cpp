@@ -110,7 +110,7 @@ void AudioOutput::Handoff::attempt(const std::shared_ptr<Handoff>& handoff) {
 AudioOutput::AudioOutput(bool verbose)
     : handoff(std::make_shared<Handoff>()), streams(), device(nullptr), context(nullptr),
       state(State::opening), pausable(false), devicePaused(false), idle(true), idleSince(), drain(),
-      nextAttempt(Clock::now()), verbose(verbose), worker() {
+      measuredLatency(0), nextAttempt(Clock::now()), verbose(verbose), worker() {
     // Failed attempts are retried twice a second; the libraries would explain each on
     // standard error. The output says what matters once, on standard output.
     setenv("ALSOFT_LOGLEVEL", "0", 0);
@@ -171,6 +171,10 @@ void AudioOutput::poke() {
     handoff->wake.notify_one();
 }
 
+std::chrono::nanoseconds AudioOutput::latency() const {
+    return measuredLatency;
+}
+
 void AudioOutput::run() {
     std::unique_lock<std::mutex> guard(handoff->mutex);
     while (!handoff->quit) {
@@ -193,6 +197,9 @@ void AudioOutput::run() {
             if (!handoff->attempting)
                 next = std::min(next, nextAttempt);
         } else {
+            ALCint64SOFT latency = 0;
+            alcGetInteger64vSOFT(device, ALC_DEVICE_LATENCY_SOFT, 1, &latency);
+            measuredLatency = std::chrono::nanoseconds(std::max<ALCint64SOFT>(latency, 0));
             alcSetThreadContext(context);
             for (Stream* stream : streams)
                 stream->refill();
@@ -280,10 +287,7 @@ AudioOutput::Clock::time_point AudioOutput::pauseWhenIdle(std::unique_lock<std::
     if (!idle) {
         idle = true;
         idleSince = now;
-        ALCint64SOFT latency = 0;
-        alcGetInteger64vSOFT(device, ALC_DEVICE_LATENCY_SOFT, 1, &latency);
-        drain = std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(latency)) +
-                drainMargin;
+        drain = std::chrono::duration_cast<Clock::duration>(measuredLatency) + drainMargin;
     }
     if (now < idleSince + drain)
         return idleSince + drain;

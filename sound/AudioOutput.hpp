@@ -51,6 +51,9 @@ public:
     // With the output locked: has the thread look at the streams at once (one is to sound,
     // or has stopped sounding).
     void poke();
+    // With the output locked: how long the device takes to play what it is given, as the
+    // thread last measured it.
+    std::chrono::nanoseconds latency() const;
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -77,6 +80,7 @@ private:
     bool idle; // nothing has sounded since idleSince
     Clock::time_point idleSince;
     Clock::duration drain; // how long the device plays on after idleSince
+    std::chrono::nanoseconds measuredLatency;
     Clock::time_point nextAttempt;
     bool verbose;
     std::thread worker;

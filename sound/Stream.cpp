@@ -2,7 +2,6 @@
 
 #include "AudioOutput.hpp"
 
-#define AL_ALEXT_PROTOTYPES
 #include <al.h>
 #include <alext.h>
 
@@ -232,11 +231,12 @@ sf::Uint64 Stream::positionLocked() {
     // was last heard.
     if (state == AL_STOPPED)
         return heard;
-    ALint64SOFT offsetAndLatency[2] = {0, 0}; // 32.32 fixed point frames, nanoseconds
-    alGetSourcei64vSOFT(source, AL_SAMPLE_OFFSET_LATENCY_SOFT, offsetAndLatency);
-    // The source counts from the start of the oldest buffer still queued.
-    sf::Uint64 left =
-        offsetAndLatency[0] > 0 ? static_cast<sf::Uint64>(offsetAndLatency[0]) >> 32 : 0;
+    // The source counts from the start of the oldest buffer still queued. (Its offset with
+    // the device's latency in one call would take a lock that a device reset holds while it
+    // waits for one this call holds: the latency is the output's, measured by its thread.)
+    ALint offset = 0;
+    alGetSourcei(source, AL_SAMPLE_OFFSET, &offset);
+    sf::Uint64 left = offset > 0 ? static_cast<sf::Uint64>(offset) : 0;
     sf::Uint64 now = nextFrame;
     for (const Queued& entry : queued) {
         if (left < entry.frames) {
@@ -248,8 +248,7 @@ sf::Uint64 Stream::positionLocked() {
     if (state == AL_PLAYING) {
         // What the device still holds has not been heard yet.
         const sf::Uint64 held =
-            static_cast<sf::Uint64>(std::max<ALint64SOFT>(offsetAndLatency[1], 0)) *
-            file.sampleRate() / 1000000000u;
+            static_cast<sf::Uint64>(output->latency().count()) * file.sampleRate() / 1000000000u;
         heard = std::max(runStart, now > held ? now - held : 0);
     } else {
         heard = now;
