@@ -3,7 +3,6 @@
 #include "AudioOutput.hpp"
 
 #include <al.h>
-#include <alext.h>
 
 #include <algorithm>
 #include <cstddef>
