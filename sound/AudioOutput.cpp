@@ -197,9 +197,12 @@ void AudioOutput::run() {
             if (!handoff->attempting)
                 next = std::min(next, nextAttempt);
         } else {
-            ALCint64SOFT latency = 0;
-            alcGetInteger64vSOFT(device, ALC_DEVICE_LATENCY_SOFT, 1, &latency);
-            measuredLatency = std::chrono::nanoseconds(std::max<ALCint64SOFT>(latency, 0));
+            // A paused device holds what it held when it paused: nothing new to measure.
+            if (!devicePaused) {
+                ALCint64SOFT latency = 0;
+                alcGetInteger64vSOFT(device, ALC_DEVICE_LATENCY_SOFT, 1, &latency);
+                measuredLatency = std::chrono::nanoseconds(std::max<ALCint64SOFT>(latency, 0));
+            }
             alcSetThreadContext(context);
             for (Stream* stream : streams)
                 stream->refill();
