@@ -50,15 +50,27 @@ void SoundServer::unplug() {
 }
 
 ::testing::AssertionResult SoundServer::plugIn() {
-    pactl({"load-module", "module-null-sink", "sink_name=test", "rate=44100", "channels=2"});
-    // PipeWire's session manager takes a moment before it keeps a default.
+    // PipeWire's session manager takes a moment before it keeps a default, and a load asked of
+    // a server that has only just come up can get lost: load again while the sink is missing.
+    const auto hasSink = [&] {
+        return pactl({"list", "short", "sinks"}).find("\ttest\t") != std::string::npos;
+    };
     if (!waitUntil(
             [&] {
+                if (!hasSink())
+                    pactl({"load-module", "module-null-sink", "sink_name=test", "rate=44100",
+                           "channels=2"});
                 pactl({"set-default-sink", "test"});
                 return pactl({"info"}).find("Default Sink: test") != std::string::npos;
             },
-            10s))
-        return ::testing::AssertionFailure() << "the sink does not become the default";
+            20s)) {
+        ::testing::AssertionResult failure = ::testing::AssertionFailure();
+        failure << "the sink does not become the default\n"
+                << pactl({"info"}) << pactl({"list", "short", "sinks"});
+        for (const std::unique_ptr<Process>& daemon : daemons)
+            failure << daemon->standardError();
+        return failure;
+    }
     return record();
 }
 
