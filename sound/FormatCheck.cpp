@@ -55,8 +55,11 @@ bool wavChunksInOrder(sf::InputStream& stream) {
 }
 
 bool formatPlayable(unsigned int channels, unsigned int rate) {
-    // OpenAL Soft plays up to 8 channels (7.1); rates above 384 kHz are no sound files.
-    return channels >= 1 && channels <= 8 && rate >= 1 && rate <= 384000;
+    // OpenAL plays 16-bit mono, stereo, quad, 5.1, 6.1 and 7.1; rates above 384 kHz are no
+    // sound files.
+    const bool layout =
+        channels == 1 || channels == 2 || channels == 4 || (channels >= 6 && channels <= 8);
+    return layout && rate >= 1 && rate <= 384000;
 }
 
 } // namespace irrklang

@@ -31,7 +31,7 @@ SoundKind soundKind(sf::InputStream& stream);
 // chunk, walking the chunks as SFML does. Leaves the stream anywhere.
 bool wavChunksInOrder(sf::InputStream& stream);
 
-// Returns true iff SFML can stream sound of this many channels at this rate.
+// Returns true iff the output can play sound of this many channels at this rate.
 bool formatPlayable(unsigned int channels, unsigned int rate);
 
 } // namespace irrklang

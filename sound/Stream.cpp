@@ -16,11 +16,6 @@ namespace {
 // thread refills four times a second, so the source has a second and a half to spare.
 const unsigned int buffersPerSecond = 2;
 
-// Returns true iff OpenAL has a 16-bit format for this many channels.
-bool hasFormat(unsigned int channels) {
-    return channels == 1 || channels == 2 || (channels >= 4 && channels != 5 && channels <= 8);
-}
-
 // The OpenAL format for 16-bit samples of this many channels, or 0 if there is none.
 ALenum formatFor(unsigned int channels) {
     switch (channels) {
@@ -52,10 +47,7 @@ Stream::~Stream() {
 }
 
 const char* Stream::open(const std::string& fileName, bool looping) {
-    const char* reason = file.open(fileName);
-    if (reason == nullptr && !hasFormat(file.channelCount()))
-        reason = "not a supported sound format";
-    if (reason != nullptr) {
+    if (const char* reason = file.open(fileName)) {
         output = nullptr;
         return reason;
     }
