@@ -23,12 +23,11 @@ std::string readFile(const std::filesystem::path& path) {
 Process::Process(const std::string& program, const std::filesystem::path& workdir,
                  const std::vector<std::string>& environment,
                  const std::vector<std::string>& arguments)
-    : child(-1), status(-1) {
+    : name(std::filesystem::path(program).filename().string()), child(-1), status(-1) {
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& argument : arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
-    const std::string name = std::filesystem::path(program).filename().string();
     outPath = workdir.parent_path() / (workdir.filename().string() + "-" + name + ".stdout");
     errPath = workdir.parent_path() / (workdir.filename().string() + "-" + name + ".stderr");
     child = fork();
@@ -66,6 +65,8 @@ Process::~Process() {
 }
 
 pid_t Process::pid() const { return child; }
+
+const std::string& Process::program() const { return name; }
 
 bool Process::waitForExit(std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;

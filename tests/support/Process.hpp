@@ -21,6 +21,8 @@ public:
     Process& operator=(const Process&) = delete;
 
     pid_t pid() const;
+    // The program's file name, as started.
+    const std::string& program() const;
 
     // Waits up to timeout for the child to end. Returns true iff it has ended.
     bool waitForExit(std::chrono::milliseconds timeout);
@@ -32,6 +34,7 @@ public:
     std::string standardError() const;
 
 private:
+    std::string name;
     pid_t child;
     int status;
     std::filesystem::path outPath;

@@ -1,9 +1,10 @@
 // A desktop's sound server, private to a test: PulseAudio 16, or PipeWire with its pulse
 // server (and, unless left out, its session manager) on a D-Bus session bus of its own, in a
-// runtime folder of its own. Its one sink, "test", is a null sink, the default; what reaches
-// it is recorded in real time, silence included, as parec records a sink's monitor. The test
-// can take the server away as a crash does and start it again, and unplug the sink. Every
-// process of it is killed when the object goes.
+// runtime folder of its own. Its sink, "test", is a null sink, the default; more can be
+// plugged in. What reaches a sink is recorded in real time, silence included, as parec records
+// a sink's monitor. The test can take the server away as a crash does and start it again,
+// stop it for a while, and unplug the sinks. Every process of it is killed when the object
+// goes.
 #ifndef BRASKO_TESTS_SOUNDSERVER_HPP
 #define BRASKO_TESTS_SOUNDSERVER_HPP
 
@@ -13,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,12 +32,18 @@ public:
     // records it into a new capture). PipeWire without its session manager answers but never
     // makes a stream ready.
     ::testing::AssertionResult start(bool record = true, bool sessionManager = true);
+    // Starts a PulseAudio server that another user runs and that lets no one else in, as a
+    // server that refuses the player does. It has no sink to record.
+    ::testing::AssertionResult startForbidding();
     // Kills every process of the server at once.
     void kill();
-    // Unloads the sink, as when a headset is unplugged.
+    // Stops the server that players talk to (PulseAudio, or PipeWire's pulse server) where it
+    // is, as a debugger or memory pressure does, or lets it go on.
+    void freeze(bool frozen);
+    // Unloads the sinks, as when a headset is unplugged.
     void unplug();
-    // Loads a new sink "test", the default, and records it into a new capture.
-    ::testing::AssertionResult plugIn();
+    // Loads a new null sink, made the default iff asked, and records it into a new capture.
+    ::testing::AssertionResult plugIn(const std::string& sink = "test", bool makeDefault = true);
 
     // Runs pactl with the arguments against the server; returns what it printed.
     std::string pactl(const std::vector<std::string>& arguments);
@@ -43,18 +51,18 @@ public:
     // What a program needs in its environment to play through the server and nothing else.
     std::vector<std::string> environment() const;
 
-    // The recording since the last start() or plugIn().
-    const WaveCapture& capture() const;
+    // The recording of the sink since the last start() or plugIn() of it.
+    const WaveCapture& capture(const std::string& sink = "test") const;
 
 private:
-    ::testing::AssertionResult record();
+    ::testing::AssertionResult record(const std::string& sink);
     Process* spawn(const std::string& program, const std::vector<std::string>& arguments);
 
     Kind kind;
     TempDir scratch;
-    std::vector<std::unique_ptr<Process>> daemons; // the bus first, the recorder last
-    std::unique_ptr<WaveCapture> recording;
-    int recordings;
+    std::vector<std::unique_ptr<Process>> daemons; // the bus first, the recorders last
+    std::map<std::string, std::unique_ptr<WaveCapture>> recordings;
+    int recorded;
 };
 
 #endif
