@@ -5,8 +5,8 @@
 
 namespace irrklang {
 
-ISound::ISound(const ik_c8* name, AudioOutput* output)
-    : source(new ISoundSource(name)), voice(new Voice(output)), references(1) {}
+ISound::ISound(const ik_c8* name, Outputs* outputs)
+    : source(new ISoundSource(name)), voice(new Voice(outputs)), references(1) {}
 
 ISound::~ISound() {
     delete voice;

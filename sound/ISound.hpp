@@ -9,7 +9,7 @@
 
 namespace irrklang {
 
-class AudioOutput;
+class Outputs;
 class ISoundEngine;
 class ISoundSource;
 class Voice;
@@ -50,8 +50,8 @@ public:
 private:
     friend class ISoundEngine;
 
-    // Made by the engine, with one reference for it, to play on its output.
-    ISound(const ik_c8* name, AudioOutput* output);
+    // Made by the engine, with one reference for it, to play on its outputs.
+    ISound(const ik_c8* name, Outputs* outputs);
     ~ISound();
 
     ISoundSource* source;

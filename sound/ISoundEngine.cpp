@@ -1,9 +1,9 @@
 #include "ISoundEngine.hpp"
 
-#include "AudioOutput.hpp"
 #include "ISound.hpp"
 #include "ISoundSource.hpp"
 #include "Mp3Reader.hpp"
+#include "Outputs.hpp"
 #include "Voice.hpp"
 
 #include <iostream>
@@ -11,7 +11,7 @@
 namespace irrklang {
 
 ISoundEngine::ISoundEngine(int options)
-    : output(new AudioOutput((options & ESEO_PRINT_DEBUG_INFO_TO_STDOUT) != 0)), sounds(),
+    : outputs(new Outputs((options & ESEO_PRINT_DEBUG_INFO_TO_STDOUT) != 0)), sounds(),
       options(options), references(1) {}
 
 ISoundEngine::~ISoundEngine() {
@@ -20,7 +20,7 @@ ISoundEngine::~ISoundEngine() {
         sound->stop();
         sound->drop();
     }
-    delete output;
+    delete outputs;
 }
 
 ISound* ISoundEngine::play2D(const char* soundFileName, bool playLooped, bool startPaused,
@@ -28,7 +28,7 @@ ISound* ISoundEngine::play2D(const char* soundFileName, bool playLooped, bool st
     releaseFinished();
     if (soundFileName == nullptr)
         return nullptr;
-    ISound* sound = new ISound(soundFileName, output);
+    ISound* sound = new ISound(soundFileName, outputs);
     if (const char* reason = sound->voice->start(soundFileName, playLooped, startPaused)) {
         if (options & ESEO_PRINT_DEBUG_INFO_TO_STDOUT)
             std::cout << "brasko sound: cannot play \"" << soundFileName << "\": " << reason

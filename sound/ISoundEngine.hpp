@@ -1,4 +1,4 @@
-// The sound engine: keeps an audio output and starts sounds from files on it.
+// The sound engine: keeps its audio outputs and starts sounds from files on them.
 // Created by createIrrKlangDevice with one reference for the caller and destroyed when
 // the last reference is dropped; dropping it stops every sound it started. Sound handles
 // that outlive it stay safe to call and to drop.
@@ -11,7 +11,7 @@
 
 namespace irrklang {
 
-class AudioOutput;
+class Outputs;
 class ISound;
 
 class ISoundEngine {
@@ -32,8 +32,7 @@ public:
     bool drop();
 
 private:
-    friend ISoundEngine* createIrrKlangDevice(E_SOUND_OUTPUT_DRIVER, int, const char*,
-                                              const char*);
+    friend ISoundEngine* createIrrKlangDevice(E_SOUND_OUTPUT_DRIVER, int, const char*, const char*);
 
     explicit ISoundEngine(int options);
     ~ISoundEngine();
@@ -41,17 +40,19 @@ private:
     // Gives back the engine's reference to every sound that has finished.
     void releaseFinished();
 
-    AudioOutput* output;
+    Outputs* outputs;
     std::vector<ISound*> sounds; // those the engine holds a reference to
     int options;
     int references;
 };
 
-// Creates the sound engine, which opens the audio output in the background: it never waits
-// for a device. While the first device is being opened, sounds hold at their start. When
-// none can be opened, it says so in one line (with the debug option) and plays silently,
-// positions advancing in real time, until a device opens. A device that goes away (a sound
-// server stopped or restarted) holds every sound where it was heard until a device is back.
+// Creates the sound engine, which finds its audio output in the background: it never waits
+// for a sound server or a device. It plays through the desktop's sound server when one
+// answers, else through OpenAL Soft's default device, and says which in one line (with the
+// debug option; so are the lines below). While the output is being found, sounds hold at
+// their start. When OpenAL Soft finds no device either, the engine plays silently, positions
+// advancing in real time, until a device opens. A server or device that goes away holds every
+// sound where it was heard until it is back.
 ISoundEngine* createIrrKlangDevice(E_SOUND_OUTPUT_DRIVER driver = ESOD_AUTO_DETECT,
                                    int options = ESEO_DEFAULT_OPTIONS, const char* deviceID = 0,
                                    const char* sdk_version_do_not_use = IRR_KLANG_VERSION);

@@ -1,22 +1,27 @@
-// One sound being played. start() opens and checks the file, then plays it through a Stream
-// on the engine's audio output, heard or, while the output has no device, followed as if
-// heard. Owned by its ISound; it plays from start() until it is stopped, sought past its end
-// or reaches its end, and stays finished after. Times are milliseconds.
+// One sound being played. start() opens and checks the file, then plays it through a stream on
+// the output the engine plays through: the sound server's (ServerStream) or OpenAL Soft's
+// (OpenAlStream), heard or, while the output has none, held or followed as if heard. When the
+// engine changes outputs (no server answered, the server refused the player, or a server
+// answered late), the sound moves to the new one at its next call and goes on from where it
+// was. Owned by its ISound; it plays from start() until it is stopped, sought past its end or
+// reaches its end, and stays finished after. Times are milliseconds.
 #ifndef BRASKO_VOICE_HPP
 #define BRASKO_VOICE_HPP
 
+#include "SoundFile.hpp"
 #include "irrKlangTypes.hpp"
 
 #include <string>
 
 namespace irrklang {
 
-class AudioOutput;
-class Stream;
+class OpenAlStream;
+class Outputs;
+class ServerStream;
 
 class Voice {
 public:
-    explicit Voice(AudioOutput* output);
+    explicit Voice(Outputs* outputs);
     ~Voice();
     Voice(const Voice&) = delete;
     Voice& operator=(const Voice&) = delete;
@@ -42,7 +47,18 @@ public:
     bool seek(ik_u32 target);
 
 private:
-    Stream* stream;
+    // Makes the stream on the output the engine plays through now, from the given frame.
+    void makeStream(sf::Uint64 from);
+    // Moves the sound to the output the engine plays through now, if it has changed.
+    void follow();
+    // Calls call(stream) on whichever stream the voice has.
+    template <typename Call> auto withStream(Call call);
+
+    Outputs* outputs;
+    SoundFile file;
+    std::string name;
+    ServerStream* serverStream; // the one of the two that plays, until the voice ends
+    OpenAlStream* openAlStream;
     unsigned int rate; // frames per second
     ik_u32 lengthMs;
     ik_u32 highest; // greatest position read since the start, the last seek or loop

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The headless demo of ./run.sh: starts the player under a private Xvfb with OpenAL Soft's
-# wave writer as its sound output, clicks Play, lets the song play for a few seconds, saves a
+# wave writer as its sound output (asked for with BRASKO_OUTPUT, as there is no sound server), clicks Play, lets the song play for a few seconds, saves a
 # screenshot, closes the window the way a window manager does and says what it got.
 # Usage (from the repository root): tools/demo.sh BUILD_DIR OUT_DIR
 # BUILD_DIR holds brasko and tests/xwin; OUT_DIR receives demo.wav, demo.png, the player's
@@ -17,7 +17,7 @@ echo "No display: playing a short demo under a private Xvfb."
 . tools/xvfb.sh
 start_private_xvfb
 
-env -u ALSOFT_DRIVERS ALSOFT_CONF="$out/openal.conf" "$build/brasko" >"$out/brasko.log" 2>&1 &
+env -u ALSOFT_DRIVERS ALSOFT_CONF="$out/openal.conf" BRASKO_OUTPUT=openal "$build/brasko" >"$out/brasko.log" 2>&1 &
 pid=$!
 window=$("$build/tests/xwin" find "$pid" 10)
 xdotool mousemove --window "$window" 15 113 click 1 # Play

@@ -189,7 +189,7 @@ at_most() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a != "" && a + 0 <= b + 0) }
 
 (
     cd /
-    export ALSOFT_CONF="$work/openal.conf"
+    export ALSOFT_CONF="$work/openal.conf" BRASKO_OUTPUT=openal
     unset ALSOFT_DRIVERS
     exec "$program" </dev/null >"$work/player.log" 2>&1
 ) &

@@ -250,9 +250,9 @@ TEST(EngineTest, BadFileIsRefusedQuietlyWithoutTheDebugOption) {
     engine->drop();
 }
 
-TEST(EngineTest, EngineWithADeviceSaysNothingAtCreation) {
+TEST(EngineTest, EngineWithADeviceSaysWhichOutputItPlaysThroughAndNothingElse) {
     OutputCapture out(1);
     ISoundEngine* engine = createIrrKlangDevice();
-    EXPECT_EQ(out.finish(), "");
+    EXPECT_EQ(out.finish(), "brasko sound: playing through OpenAL Soft, as BRASKO_OUTPUT asks\n");
     EXPECT_TRUE(engine->drop());
 }

@@ -1,5 +1,7 @@
 #include "Recording.hpp"
 
+#include "support/WaveCapture.hpp"
+
 #include <SFML/Audio/InputSoundFile.hpp>
 
 #include <algorithm>
@@ -14,7 +16,8 @@ Recording::Recording(const std::string& path, unsigned rawRate) : sampleRate(raw
     sf::InputSoundFile file;
     if (rawRate > 0) {
         std::ifstream in(path, std::ios::binary);
-        const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
+                                      std::istreambuf_iterator<char>());
         raw.resize(bytes.size() / 4 * 2);
         std::memcpy(raw.data(), bytes.data(), raw.size() * sizeof(sf::Int16));
     } else if (file.openFromFile(path)) {
@@ -50,6 +53,22 @@ std::size_t Recording::firstSilence(std::size_t from, std::size_t length) const 
             return i + 1 - length;
     }
     return samples.size();
+}
+
+void Recording::closeGaps(std::size_t from, std::size_t length) {
+    // A resampling server's silence is not always exactly zero.
+    const auto quiet = [](double sample) { return std::abs(sample) <= 2 * WaveCapture::silent; };
+    std::vector<double> kept(samples.begin(), samples.begin() + static_cast<long>(from));
+    std::size_t run = 0;
+    for (std::size_t i = from; i < samples.size(); ++i) {
+        run = quiet(samples[i]) ? run + 1 : 0;
+        kept.push_back(samples[i]);
+        if (run == length)
+            kept.resize(kept.size() - length);
+        else if (run > length)
+            kept.pop_back();
+    }
+    samples.swap(kept);
 }
 
 long Recording::locate(const Recording& reference, std::size_t at, std::size_t length, long near,

@@ -24,6 +24,10 @@ public:
     // of digital silence, or frames().
     std::size_t firstSilence(std::size_t from, std::size_t length) const;
 
+    // Takes out every run of at least length frames of silence that comes after frame `from`,
+    // closing the gaps that an output which ran dry left between the sounds.
+    void closeGaps(std::size_t from, std::size_t length);
+
     // Returns the frame of reference, within span of near, where the length frames of this
     // recording that start at `at` are found best; correlation gets how well (1: exactly,
     // up to the gain).

@@ -1,6 +1,7 @@
 // The engine playing through a real sound server, PulseAudio or PipeWire, that the test
-// starts, kills, starts again and unplugs: what the server's sink records, compared with the
-// mpg123 program's decode, and what the engine reports meanwhile.
+// starts, kills, stops, starts again and unplugs: through the server's own client, as on a
+// desktop, and through OpenAL Soft, as BRASKO_OUTPUT=openal asks. What the server's sinks
+// record is compared with the mpg123 program's decode, and what the engine reports meanwhile.
 #include "Fixtures.hpp"
 #include "OutputCapture.hpp"
 #include "Recording.hpp"
@@ -12,6 +13,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <sstream>
+#include <thread>
 
 using namespace irrklang;
 using namespace std::chrono;
@@ -21,14 +24,34 @@ using Kind = SoundServer::Kind;
 namespace {
 const std::size_t stretch = 4096; // frames compared at each place
 const long rate = 44100;
+
+// Which of the engine's outputs plays into the server.
+enum class Path { client, openal };
+
+std::string serverName(Kind kind) {
+    return kind == Kind::pulseaudio ? "pulseaudio" : "pipewire";
+}
+
+std::string pathName(Path path) {
+    return path == Path::client ? "client" : "openal";
+}
 } // namespace
+
+void PrintTo(Kind kind, std::ostream* out) {
+    *out << serverName(kind);
+}
 
 class ServerFixture : public ::testing::Test {
 protected:
-    explicit ServerFixture(Kind kind) : server(kind), reference(fixture("cbr.ref.wav")) {
+    ServerFixture(Kind kind, Path path)
+        : server(kind), reference(fixture("cbr.ref.wav")), path(path) {
         for (const std::string& entry : server.environment())
             setenv(entry.substr(0, entry.find('=')).c_str(),
                    entry.substr(entry.find('=') + 1).c_str(), 1);
+        if (path == Path::openal)
+            setenv("BRASKO_OUTPUT", "openal", 1);
+        else
+            unsetenv("BRASKO_OUTPUT");
     }
 
     ~ServerFixture() override {
@@ -46,37 +69,59 @@ protected:
         ASSERT_TRUE(waitUntil([&] { return sound->getPlayPosition() >= ms; }, 5s));
     }
 
-    // The song's frame that the capture holds from its first sound after `from` on, looked
-    // for within a quarter of a second of `near`; -1 if there is no sound or it is not the
-    // song.
-    long songAt(std::size_t from, long near) {
-        if (!waitUntil([&] { return server.capture().soundAfter(from).has_value(); }, 5s))
+    // The song's frame that the sink's capture holds from its first sound after `from` on,
+    // looked for within a quarter of a second of `near`; -1 if there is no sound or it is not
+    // the song.
+    long songAt(std::size_t from, long near, const std::string& sink = "test") {
+        const WaveCapture& capture = server.capture(sink);
+        if (!waitUntil([&] { return capture.soundAfter(from).has_value(); }, 5s))
             return -1;
-        const std::size_t onset = *server.capture().soundAfter(from);
-        waitUntil([&] { return server.capture().frames() > onset + stretch; });
+        const std::size_t onset = *capture.soundAfter(from);
+        waitUntil([&] { return capture.frames() > onset + stretch; });
         double correlation = 0;
-        const long found = Recording(server.capture().path().string(), rate)
+        const long found = Recording(capture.path().string(), rate)
                                .locate(reference, onset, stretch, near, rate / 4, correlation);
         return correlation > 0.9 ? found : -1;
     }
 
+    // The song's frame that the sink's capture last held before frame `before`.
+    long lastHeardBefore(std::size_t before, long near, const std::string& sink = "test") {
+        const Recording recorded(server.capture(sink).path().string(), rate);
+        std::size_t end = before;
+        while (end > 0 && recorded.firstSound(end - 1) >= before)
+            --end;
+        double correlation = 0;
+        return recorded.locate(reference, end - stretch, stretch, near - stretch, rate / 4,
+                               correlation) +
+               static_cast<long>(stretch);
+    }
+
+    // Returns true iff the server soon shows no stream playing (and, iff it has no recorder,
+    // its sink suspended).
+    ::testing::AssertionResult idles(bool suspended) {
+        const bool idle = waitUntil(
+            [&] {
+                return server.pactl({"list", "sink-inputs"}).find("Corked: no") ==
+                           std::string::npos &&
+                       (!suspended || server.pactl({"list", "sinks", "short"}).find("SUSPENDED") !=
+                                          std::string::npos);
+            },
+            5s);
+        return idle ? ::testing::AssertionSuccess()
+                    : ::testing::AssertionFailure() << server.pactl({"list", "sink-inputs"});
+    }
+
     SoundServer server;
     Recording reference;
+    Path path;
     ISoundEngine* engine = nullptr;
     ISound* sound = nullptr;
 };
 
-std::string serverName(Kind kind) {
-    return kind == Kind::pulseaudio ? "pulseaudio" : "pipewire";
-}
-
-void PrintTo(Kind kind, std::ostream* out) {
-    *out << serverName(kind);
-}
-
-class ServerTest : public ServerFixture, public ::testing::WithParamInterface<Kind> {
+class ServerTest : public ServerFixture,
+                   public ::testing::WithParamInterface<std::tuple<Kind, Path>> {
 protected:
-    ServerTest() : ServerFixture(GetParam()) {}
+    ServerTest() : ServerFixture(std::get<0>(GetParam()), std::get<1>(GetParam())) {}
 };
 
 TEST_P(ServerTest, PlaysTheSongFromItsFirstSample) {
@@ -108,18 +153,41 @@ TEST_P(ServerTest, PauseSeekAndStopWhileTheServerIsAwayTakeEffectWhenItIsBack) {
 TEST_P(ServerTest, AnEngineStartedBeforeTheServerPlaysAloudOnceTheServerRuns) {
     // OpenAL Soft drops its PulseAudio driver for good when no server answers its first call;
     // then ALSA's default device reaches the server, through its pulse plug-in.
-    setenv("ALSOFT_DRIVERS", "pulse,alsa", 1);
+    if (path == Path::openal)
+        setenv("ALSOFT_DRIVERS", "pulse,alsa", 1);
     OutputCapture out(1);
     playUntil(300); // on the clock, silently
     ASSERT_TRUE(server.start());
-    EXPECT_TRUE(waitUntil([&] { return server.capture().soundAfter(0).has_value(); }));
-    EXPECT_EQ(out.finish(),
-              "brasko sound: no audio output device could be opened; playing silently\n"
-              "brasko sound: an audio output device opened; playing aloud\n");
+    // The position is read meanwhile, as the player does every frame: a sound moves to another
+    // output at a call on it.
+    EXPECT_TRUE(waitUntil([&] {
+        sound->getPlayPosition();
+        return server.capture().soundAfter(0).has_value();
+    }));
+    std::string said = out.finish();
+    if (path == Path::openal) {
+        EXPECT_EQ(said, "brasko sound: playing through OpenAL Soft, as BRASKO_OUTPUT asks\n"
+                        "brasko sound: no audio output device could be opened; playing silently\n"
+                        "brasko sound: an audio output device opened; playing aloud\n");
+    } else {
+        // The sound moves from OpenAL Soft, which found no device either, to the server.
+        const std::string server = std::get<0>(GetParam()) == Kind::pulseaudio
+                                       ? "pulseaudio 16.1"
+                                       : "PulseAudio (on PipeWire";
+        EXPECT_EQ(said.substr(0, said.find(server)),
+                  "brasko sound: no sound server answers; playing through OpenAL Soft\n"
+                  "brasko sound: no audio output device could be opened; playing silently\n"
+                  "brasko sound: playing through the sound server (");
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Servers, ServerTest, ::testing::Values(Kind::pulseaudio, Kind::pipewire),
-                         [](const auto& info) { return serverName(info.param); });
+INSTANTIATE_TEST_SUITE_P(Servers, ServerTest,
+                         ::testing::Combine(::testing::Values(Kind::pulseaudio, Kind::pipewire),
+                                            ::testing::Values(Path::client, Path::openal)),
+                         [](const auto& info) {
+                             return serverName(std::get<0>(info.param)) + "_" +
+                                    pathName(std::get<1>(info.param));
+                         });
 
 // The output goes away mid-song for three seconds: the server killed, or its sink unloaded.
 // (PipeWire's session manager puts a dummy sink in the place of the last one unloaded, and
@@ -127,15 +195,17 @@ INSTANTIATE_TEST_SUITE_P(Servers, ServerTest, ::testing::Values(Kind::pulseaudio
 struct Outage {
     Kind kind;
     bool crash;
+    Path path;
 };
 
 void PrintTo(const Outage& outage, std::ostream* out) {
-    *out << serverName(outage.kind) << (outage.crash ? " killed" : " unplugged");
+    *out << serverName(outage.kind) << (outage.crash ? " killed " : " unplugged ")
+         << pathName(outage.path);
 }
 
 class OutageTest : public ServerFixture, public ::testing::WithParamInterface<Outage> {
 protected:
-    OutageTest() : ServerFixture(GetParam().kind) {}
+    OutageTest() : ServerFixture(GetParam().kind, GetParam().path) {}
 };
 
 TEST_P(OutageTest, HoldsTheSoundWhereItWasHeardAndGoesOnFromThereWhenTheOutputIsBack) {
@@ -174,50 +244,27 @@ TEST_P(OutageTest, HoldsTheSoundWhereItWasHeardAndGoesOnFromThereWhenTheOutputIs
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, OutageTest,
-                         ::testing::Values(Outage{Kind::pulseaudio, true},
-                                           Outage{Kind::pulseaudio, false},
-                                           Outage{Kind::pipewire, true}),
+                         ::testing::Values(Outage{Kind::pulseaudio, true, Path::client},
+                                           Outage{Kind::pulseaudio, false, Path::client},
+                                           Outage{Kind::pipewire, true, Path::client},
+                                           Outage{Kind::pulseaudio, true, Path::openal},
+                                           Outage{Kind::pulseaudio, false, Path::openal},
+                                           Outage{Kind::pipewire, true, Path::openal}),
                          [](const auto& info) {
                              return serverName(info.param.kind) +
-                                    (info.param.crash ? "_killed" : "_unplugged");
+                                    (info.param.crash ? "_killed_" : "_unplugged_") +
+                                    pathName(info.param.path);
                          });
 
 // While nothing sounds, the output leaves the server nothing to play: PulseAudio, which
-// suspends its sink a second after the last stream stopped playing, shows the player's stream
-// corked. What it kept of the last sound then is silence, never a stale sound.
-class IdleOutputTest : public ServerFixture {
+// suspends its sink a second after the last stream stopped playing, shows no stream of the
+// player's playing. What the server kept of the last sound then is never heard again.
+class IdleOutputTest : public ServerFixture, public ::testing::WithParamInterface<Path> {
 protected:
-    IdleOutputTest() : ServerFixture(Kind::pulseaudio) {}
-
-    // Returns true iff the server soon shows no stream playing (and, iff it has no recorder,
-    // its sink suspended).
-    ::testing::AssertionResult idles(bool suspended) {
-        const bool idle = waitUntil(
-            [&] {
-                return server.pactl({"list", "sink-inputs"}).find("Corked: no") ==
-                           std::string::npos &&
-                       (!suspended || server.pactl({"list", "sinks", "short"}).find("SUSPENDED") !=
-                                          std::string::npos);
-            },
-            5s);
-        return idle ? ::testing::AssertionSuccess()
-                    : ::testing::AssertionFailure() << server.pactl({"list", "sink-inputs"});
-    }
-
-    // The song's frame that the capture's last sound before `before` was heard up to.
-    long lastHeardBefore(std::size_t before, long near) {
-        const Recording recorded(server.capture().path().string(), rate);
-        std::size_t end = before;
-        while (end > 0 && recorded.firstSound(end - 1) >= before)
-            --end;
-        double correlation = 0;
-        return recorded.locate(reference, end - stretch, stretch, near - stretch, rate / 4,
-                               correlation) +
-               static_cast<long>(stretch);
-    }
+    IdleOutputTest() : ServerFixture(Kind::pulseaudio, GetParam()) {}
 };
 
-TEST_F(IdleOutputTest, TheSinkSuspendsBeforeThePlayWhilePausedAfterAStopAndAfterTheEnd) {
+TEST_P(IdleOutputTest, TheSinkSuspendsBeforeThePlayWhilePausedAfterAStopAndAfterTheEnd) {
     ASSERT_TRUE(server.start(false)); // a recorder would keep the sink running
     engine = createIrrKlangDevice();
     EXPECT_TRUE(idles(true)) << "before anything played";
@@ -236,7 +283,7 @@ TEST_F(IdleOutputTest, TheSinkSuspendsBeforeThePlayWhilePausedAfterAStopAndAfter
     EXPECT_TRUE(idles(true)) << "after the end";
 }
 
-TEST_F(IdleOutputTest, ResumeGoesOnWithTheNextSampleAndPlayAfterAStopOrTheEndWithTheFirst) {
+TEST_P(IdleOutputTest, ResumeGoesOnWithTheNextSampleAndPlayAfterAStopOrTheEndWithTheFirst) {
     ASSERT_TRUE(server.start());
     playUntil(1000);
     sound->setIsPaused(true);
@@ -259,4 +306,131 @@ TEST_F(IdleOutputTest, ResumeGoesOnWithTheNextSampleAndPlayAfterAStopOrTheEndWit
         sound = engine->play2D(fixture("cbr.mp3").c_str(), false, false, true);
         EXPECT_NEAR(songAt(before, 0), 0, 2) << (stop ? "after a stop" : "after the end");
     }
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, IdleOutputTest, ::testing::Values(Path::client, Path::openal),
+                         [](const auto& info) { return pathName(info.param); });
+
+// What only the server's own client does: a stream the desktop can name, move and stall.
+class ClientTest : public ServerFixture, public ::testing::WithParamInterface<Kind> {
+protected:
+    ClientTest() : ServerFixture(GetParam(), Path::client) {}
+
+    // The server's number for the player's stream.
+    std::string streamIndex() {
+        std::istringstream inputs(server.pactl({"list", "short", "sink-inputs"}));
+        std::string index;
+        inputs >> index;
+        return index;
+    }
+
+    // Moves the stream (by hand, or by making another output the default) to the sink
+    // "other", and returns how far the song there is from where it left off on "test".
+    long jumpOnMovingTo(bool byHand) {
+        const std::size_t otherBefore = server.capture("other").frames();
+        const long near = sound->getPlayPosition() * rate / 1000;
+        if (byHand)
+            server.pactl({"move-sink-input", streamIndex(), "other"});
+        else
+            server.pactl({"set-default-sink", "other"});
+        const long there = songAt(otherBefore, near, "other");
+        // What "test" held still played out there: the song's last frame before it fell silent.
+        const std::size_t onset = *server.capture().soundAfter(0);
+        waitUntil([&] { return server.capture().silenceAfter(onset, rate / 10).has_value(); });
+        const std::size_t quiet = *server.capture().silenceAfter(onset, rate / 10);
+        return there - lastHeardBefore(quiet, there);
+    }
+};
+
+TEST_P(ClientTest, TellsTheDesktopWhatItPlaysInTheFilesOwnFormat) {
+    ASSERT_TRUE(server.start());
+    playUntil(300);
+    const std::string inputs = server.pactl({"list", "sink-inputs"});
+    for (const std::string& property :
+         {std::string("application.name = \"Brasko\""),
+          std::string("application.id = \"io.github.brasko.Brasko\""),
+          std::string("application.icon_name = \"brasko\""), std::string("media.role = \"music\""),
+          "media.name = \"" + fixture("cbr.mp3") + "\"",
+          std::string("Sample Specification: s16le 2ch 44100Hz")})
+        EXPECT_NE(inputs.find(property), std::string::npos) << property << " in\n" << inputs;
+    for (const char* fixed : {"node.dont-reconnect = \"true\"", "target.object"})
+        EXPECT_EQ(inputs.find(fixed), std::string::npos) << fixed << " in\n" << inputs;
+}
+
+TEST_P(ClientTest, MovedByHandToAnotherOutputTheSongGoesOnWhereItWas) {
+    ASSERT_TRUE(server.start());
+    ASSERT_TRUE(server.plugIn("other", false));
+    playUntil(800);
+    EXPECT_NEAR(jumpOnMovingTo(true), 0, rate / 20);
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, ClientTest, ::testing::Values(Kind::pulseaudio, Kind::pipewire),
+                         [](const auto& info) { return serverName(info.param); });
+
+// What PulseAudio shows of the player alone. It moves the streams it routed itself when the
+// default output changes, as the desktop's sound settings do when the user picks another output
+// or plugs a headset in. Stopped, it stops everything, its recorder included: PipeWire's pulse
+// server, stopped, takes the quantum it was working on along (about 10 ms), and its recorder
+// too goes through it.
+class PulseAudioTest : public ClientTest {};
+
+TEST_P(PulseAudioTest, TheSongFollowsANewDefaultOutputAndGoesOnWhereItWas) {
+    ASSERT_TRUE(server.start());
+    ASSERT_TRUE(server.plugIn("other", false));
+    playUntil(800);
+    EXPECT_NEAR(jumpOnMovingTo(false), 0, rate / 20);
+}
+
+TEST_P(PulseAudioTest, AServerThatStopsAnsweringForFourSecondsCostsNoPartOfTheSong) {
+    ASSERT_TRUE(server.start());
+    playUntil(300);
+    server.freeze(true);
+    const ik_u32 frozenAt = sound->getPlayPosition();
+    std::this_thread::sleep_for(4s); // the stall itself, not a wait for something to happen
+    // The position does not run on while nothing is heard.
+    EXPECT_LT(sound->getPlayPosition(), frozenAt + 400);
+    server.freeze(false);
+    ASSERT_TRUE(waitUntil([&] { return sound->isFinished(); }, 10s));
+    ASSERT_TRUE(waitUntil([&] { return server.capture().silenceAfter(0, rate).has_value(); }));
+    // With the gaps closed that the server left while it ran dry, every stretch of the song is
+    // heard, in order and where it belongs.
+    Recording heard(server.capture().path().string(), rate);
+    const std::size_t start = *server.capture().soundAfter(0);
+    heard.closeGaps(start, 64);
+    long near = static_cast<long>(start);
+    double correlation = 0.0;
+    for (std::size_t at = rate / 8; at + stretch <= reference.frames(); at += rate / 8) {
+        near = reference.locate(heard, at, stretch, near + rate / 8, rate / 8, correlation);
+        EXPECT_GT(correlation, 0.9) << "the song's frame " << at;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, PulseAudioTest, ::testing::Values(Kind::pulseaudio),
+                         [](const auto& info) { return serverName(info.param); });
+
+// Where no server answers, or the one that answers refuses the player, the sound plays through
+// OpenAL Soft instead (here its null driver), and the engine says why in one line.
+class FallbackTest : public ServerFixture {
+protected:
+    FallbackTest() : ServerFixture(Kind::pulseaudio, Path::client) {
+        setenv("ALSOFT_DRIVERS", "null", 1);
+    }
+
+    // Plays the song a while and returns what the engine said meanwhile.
+    std::string playsSaying() {
+        OutputCapture out(1);
+        playUntil(300);
+        return out.finish();
+    }
+};
+
+TEST_F(FallbackTest, WithNoServerAnsweringTheSoundPlaysThroughOpenAlSoft) {
+    EXPECT_EQ(playsSaying(),
+              "brasko sound: no sound server answers; playing through OpenAL Soft\n");
+}
+
+TEST_F(FallbackTest, AServerThatRefusesThePlayerLeavesTheSoundToOpenAlSoft) {
+    ASSERT_TRUE(server.startForbidding());
+    EXPECT_EQ(playsSaying(), "brasko sound: the sound server refuses to play: Access denied; "
+                             "playing through OpenAL Soft\n");
 }

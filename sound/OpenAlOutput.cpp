@@ -1,6 +1,6 @@
-#include "AudioOutput.hpp"
+#include "OpenAlOutput.hpp"
 
-#include "Stream.hpp"
+#include "OpenAlStream.hpp"
 
 #define AL_ALEXT_PROTOTYPES
 #include <alc.h>
@@ -65,7 +65,7 @@ void close(ALCdevice* device, ALCcontext* context) {
 
 // Shared with the attempts to open a device, which may outlive the output: one blocked in
 // the sound server for half a minute is left to end by itself and close what it opened.
-struct AudioOutput::Handoff {
+struct OpenAlOutput::Handoff {
     std::mutex mutex;
     std::condition_variable wake;
     bool poked = false;
@@ -78,7 +78,7 @@ struct AudioOutput::Handoff {
     static void attempt(const std::shared_ptr<Handoff>& handoff);
 };
 
-void AudioOutput::Handoff::attempt(const std::shared_ptr<Handoff>& handoff) {
+void OpenAlOutput::Handoff::attempt(const std::shared_ptr<Handoff>& handoff) {
     ALCdevice* device = nullptr;
     ALCcontext* context = nullptr;
     {
@@ -107,7 +107,7 @@ void AudioOutput::Handoff::attempt(const std::shared_ptr<Handoff>& handoff) {
     handoff->poked = true;
 }
 
-AudioOutput::AudioOutput(bool verbose)
+OpenAlOutput::OpenAlOutput(bool verbose)
     : handoff(std::make_shared<Handoff>()), streams(), device(nullptr), context(nullptr),
       state(State::opening), pausable(false), devicePaused(false), idle(true), idleSince(), drain(),
       measuredLatency(0), nextAttempt(Clock::now()), verbose(verbose), worker() {
@@ -115,10 +115,10 @@ AudioOutput::AudioOutput(bool verbose)
     // standard error. The output says what matters once, on standard output.
     setenv("ALSOFT_LOGLEVEL", "0", 0);
     snd_lib_error_set_handler(quietAlsa);
-    worker = std::thread(&AudioOutput::run, this);
+    worker = std::thread(&OpenAlOutput::run, this);
 }
 
-AudioOutput::~AudioOutput() {
+OpenAlOutput::~OpenAlOutput() {
     {
         std::lock_guard<std::mutex> guard(handoff->mutex);
         handoff->quit = true;
@@ -135,19 +135,19 @@ AudioOutput::~AudioOutput() {
     close(device, context);
 }
 
-void AudioOutput::lock() {
+void OpenAlOutput::lock() {
     handoff->mutex.lock();
     if (context != nullptr)
         alcSetThreadContext(context);
 }
 
-void AudioOutput::unlock() {
+void OpenAlOutput::unlock() {
     if (context != nullptr)
         alcSetThreadContext(nullptr);
     handoff->mutex.unlock();
 }
 
-void AudioOutput::add(Stream* stream) {
+void OpenAlOutput::add(OpenAlStream* stream) {
     streams.push_back(stream);
     if (device != nullptr)
         stream->attach();
@@ -155,27 +155,32 @@ void AudioOutput::add(Stream* stream) {
         stream->detach(state == State::absent);
 }
 
-void AudioOutput::remove(Stream* stream) {
+void OpenAlOutput::remove(OpenAlStream* stream) {
     streams.erase(std::remove(streams.begin(), streams.end(), stream), streams.end());
 }
 
-bool AudioOutput::isConnected() {
+bool OpenAlOutput::isInUse() {
+    std::lock_guard<OpenAlOutput> guard(*this);
+    return !streams.empty();
+}
+
+bool OpenAlOutput::isConnected() {
     ALCint connected = ALC_FALSE;
     if (device != nullptr)
         alcGetIntegerv(device, ALC_CONNECTED, 1, &connected);
     return connected == ALC_TRUE;
 }
 
-void AudioOutput::poke() {
+void OpenAlOutput::poke() {
     handoff->poked = true;
     handoff->wake.notify_one();
 }
 
-std::chrono::nanoseconds AudioOutput::latency() const {
+std::chrono::nanoseconds OpenAlOutput::latency() const {
     return measuredLatency;
 }
 
-void AudioOutput::run() {
+void OpenAlOutput::run() {
     std::unique_lock<std::mutex> guard(handoff->mutex);
     while (!handoff->quit) {
         const Clock::time_point now = Clock::now();
@@ -204,7 +209,7 @@ void AudioOutput::run() {
                 measuredLatency = std::chrono::nanoseconds(std::max<ALCint64SOFT>(latency, 0));
             }
             alcSetThreadContext(context);
-            for (Stream* stream : streams)
+            for (OpenAlStream* stream : streams)
                 stream->refill();
             next = std::min(next, pauseWhenIdle(guard, now));
             alcSetThreadContext(nullptr);
@@ -216,12 +221,12 @@ void AudioOutput::run() {
     }
 }
 
-void AudioOutput::takeAttempt(Clock::time_point now) {
+void OpenAlOutput::takeAttempt(Clock::time_point now) {
     handoff->attempted = false;
     if (handoff->device == nullptr) {
         if (state == State::opening) {
             state = State::absent;
-            for (Stream* stream : streams)
+            for (OpenAlStream* stream : streams)
                 stream->detach(true);
             say("no audio output device could be opened; playing silently");
         }
@@ -240,7 +245,7 @@ void AudioOutput::takeAttempt(Clock::time_point now) {
     idle = false;
     idleSince = now;
     alcSetThreadContext(context);
-    for (Stream* stream : streams)
+    for (OpenAlStream* stream : streams)
         stream->attach();
     alcSetThreadContext(nullptr);
     if (state == State::lost)
@@ -250,9 +255,9 @@ void AudioOutput::takeAttempt(Clock::time_point now) {
     state = State::open;
 }
 
-void AudioOutput::lose(std::unique_lock<std::mutex>& guard) {
+void OpenAlOutput::lose(std::unique_lock<std::mutex>& guard) {
     alcSetThreadContext(context);
-    for (Stream* stream : streams)
+    for (OpenAlStream* stream : streams)
         stream->detach(false);
     alcSetThreadContext(nullptr);
     ALCdevice* const gone = device;
@@ -269,10 +274,11 @@ void AudioOutput::lose(std::unique_lock<std::mutex>& guard) {
     guard.lock();
 }
 
-AudioOutput::Clock::time_point AudioOutput::pauseWhenIdle(std::unique_lock<std::mutex>& guard,
-                                                          Clock::time_point now) {
+OpenAlOutput::Clock::time_point OpenAlOutput::pauseWhenIdle(std::unique_lock<std::mutex>& guard,
+                                                            Clock::time_point now) {
     ALCdevice* const running = device;
-    if (std::any_of(streams.begin(), streams.end(), [](Stream* s) { return s->isAudible(); })) {
+    if (std::any_of(streams.begin(), streams.end(),
+                    [](OpenAlStream* s) { return s->isAudible(); })) {
         idle = false;
         if (devicePaused) {
             devicePaused = false;
@@ -301,7 +307,7 @@ AudioOutput::Clock::time_point AudioOutput::pauseWhenIdle(std::unique_lock<std::
     return Clock::time_point::max();
 }
 
-void AudioOutput::say(const char* line) const {
+void OpenAlOutput::say(const char* line) const {
     if (verbose)
         std::cout << std::string("brasko sound: ") + line + "\n" << std::flush;
 }

@@ -13,8 +13,8 @@
 // when the first attempt found no device, so that sounds behave as if heard. Everything
 // done to a stream happens with the output locked, which also makes the output's context
 // current on the calling thread. Owned by the engine.
-#ifndef BRASKO_AUDIOOUTPUT_HPP
-#define BRASKO_AUDIOOUTPUT_HPP
+#ifndef BRASKO_OPENALOUTPUT_HPP
+#define BRASKO_OPENALOUTPUT_HPP
 
 #include <alc.h>
 
@@ -26,16 +26,16 @@
 
 namespace irrklang {
 
-class Stream;
+class OpenAlStream;
 
-class AudioOutput {
+class OpenAlOutput {
 public:
     // verbose: say on standard output, in one line each, that no device could be opened,
     // that the device was lost, and that it is back.
-    explicit AudioOutput(bool verbose);
-    ~AudioOutput();
-    AudioOutput(const AudioOutput&) = delete;
-    AudioOutput& operator=(const AudioOutput&) = delete;
+    explicit OpenAlOutput(bool verbose);
+    ~OpenAlOutput();
+    OpenAlOutput(const OpenAlOutput&) = delete;
+    OpenAlOutput& operator=(const OpenAlOutput&) = delete;
 
     // Takes the lock that guards the output and every stream added to it, and makes the
     // device's context current on this thread while one is open.
@@ -43,9 +43,11 @@ public:
     void unlock();
 
     // With the output locked: takes a stream in, attached to the device if one is open.
-    void add(Stream* stream);
+    void add(OpenAlStream* stream);
     // With the output locked: lets the stream go; it must have given back its source.
-    void remove(Stream* stream);
+    void remove(OpenAlStream* stream);
+    // Returns true iff any stream is added.
+    bool isInUse();
     // With the output locked: returns true iff a device is open and still connected.
     bool isConnected();
     // With the output locked: has the thread look at the streams at once (one is to sound,
@@ -71,7 +73,7 @@ private:
     void say(const char* line) const;
 
     std::shared_ptr<Handoff> handoff; // its lock guards everything below
-    std::vector<Stream*> streams;
+    std::vector<OpenAlStream*> streams;
     ALCdevice* device;   // null while none is open
     ALCcontext* context; // null while none is open
     State state;

@@ -1,6 +1,6 @@
-#include "Stream.hpp"
+#include "OpenAlStream.hpp"
 
-#include "AudioOutput.hpp"
+#include "OpenAlOutput.hpp"
 
 #include <al.h>
 
@@ -38,38 +38,31 @@ ALenum formatFor(unsigned int channels) {
 
 } // namespace
 
-Stream::Stream(AudioOutput* output)
-    : output(output), file(), samples(), source(0), buffers{0, 0, 0, 0}, queued(), nextFrame(0),
-      runStart(0), heard(0), since(), advancing(false), loop(false), playing(false), ended(false) {}
+OpenAlStream::OpenAlStream(OpenAlOutput* output, SoundFile& file, bool looping)
+    : output(output), file(file), samples(), source(0), buffers{0, 0, 0, 0}, queued(), nextFrame(0),
+      runStart(0), heard(0), since(), advancing(false), loop(looping), playing(false),
+      ended(false) {}
 
-Stream::~Stream() {
+OpenAlStream::~OpenAlStream() {
     stop();
 }
 
-const char* Stream::open(const std::string& fileName, bool looping) {
-    if (const char* reason = file.open(fileName)) {
-        output = nullptr;
-        return reason;
-    }
-    loop = looping;
+void OpenAlStream::join(sf::Uint64 from) {
     samples.resize(std::size_t(file.sampleRate()) / buffersPerSecond * file.channelCount());
-    std::lock_guard<AudioOutput> guard(*output);
+    std::lock_guard<OpenAlOutput> guard(*output);
+    heard = from;
+    runStart = from;
     output->add(this);
-    return nullptr;
 }
 
-sf::Uint64 Stream::frameCount() const {
+sf::Uint64 OpenAlStream::frameCount() const {
     return file.frameCount();
 }
 
-unsigned int Stream::sampleRate() const {
-    return file.sampleRate();
-}
-
-void Stream::play() {
+void OpenAlStream::play() {
     if (output == nullptr)
         return;
-    std::lock_guard<AudioOutput> guard(*output);
+    std::lock_guard<OpenAlOutput> guard(*output);
     if (playing || finishedLocked())
         return;
     if (source != 0) {
@@ -86,10 +79,10 @@ void Stream::play() {
     output->poke();
 }
 
-void Stream::pause() {
+void OpenAlStream::pause() {
     if (output == nullptr)
         return;
-    std::lock_guard<AudioOutput> guard(*output);
+    std::lock_guard<OpenAlOutput> guard(*output);
     if (!playing)
         return;
     if (source != 0)
@@ -100,11 +93,11 @@ void Stream::pause() {
     output->poke();
 }
 
-void Stream::stop() {
+void OpenAlStream::stop() {
     if (output == nullptr)
         return;
     {
-        std::lock_guard<AudioOutput> guard(*output);
+        std::lock_guard<OpenAlOutput> guard(*output);
         release();
         output->remove(this);
         output->poke();
@@ -112,24 +105,24 @@ void Stream::stop() {
     output = nullptr;
 }
 
-bool Stream::isFinished() {
+bool OpenAlStream::isFinished() {
     if (output == nullptr)
         return true;
-    std::lock_guard<AudioOutput> guard(*output);
+    std::lock_guard<OpenAlOutput> guard(*output);
     return finishedLocked();
 }
 
-sf::Uint64 Stream::position() {
+sf::Uint64 OpenAlStream::position() {
     if (output == nullptr)
         return 0;
-    std::lock_guard<AudioOutput> guard(*output);
+    std::lock_guard<OpenAlOutput> guard(*output);
     return positionLocked();
 }
 
-void Stream::seek(sf::Uint64 frame) {
+void OpenAlStream::seek(sf::Uint64 frame) {
     if (output == nullptr)
         return;
-    std::lock_guard<AudioOutput> guard(*output);
+    std::lock_guard<OpenAlOutput> guard(*output);
     heard = frame;
     runStart = frame;
     since = std::chrono::steady_clock::now();
@@ -148,7 +141,7 @@ void Stream::seek(sf::Uint64 frame) {
     output->poke();
 }
 
-void Stream::attach() {
+void OpenAlStream::attach() {
     const sf::Uint64 from = advancing ? clockPosition() : heard;
     advancing = false;
     heard = from;
@@ -177,7 +170,7 @@ void Stream::attach() {
         alSourcePlay(source);
 }
 
-void Stream::detach(bool moveOn) {
+void OpenAlStream::detach(bool moveOn) {
     if (source != 0) {
         positionLocked(); // where it was last heard, while the source can still tell
         release();
@@ -186,7 +179,7 @@ void Stream::detach(bool moveOn) {
     since = std::chrono::steady_clock::now();
 }
 
-void Stream::refill() {
+void OpenAlStream::refill() {
     if (source == 0)
         return;
     dropPlayed();
@@ -206,14 +199,14 @@ void Stream::refill() {
     positionLocked();
 }
 
-bool Stream::isAudible() {
+bool OpenAlStream::isAudible() {
     ALint state = AL_INITIAL;
     if (source != 0)
         alGetSourcei(source, AL_SOURCE_STATE, &state);
     return state == AL_PLAYING;
 }
 
-sf::Uint64 Stream::positionLocked() {
+sf::Uint64 OpenAlStream::positionLocked() {
     if (source == 0)
         return advancing ? clockPosition() : heard;
     ALint state = AL_INITIAL;
@@ -247,7 +240,7 @@ sf::Uint64 Stream::positionLocked() {
     return now;
 }
 
-sf::Uint64 Stream::clockPosition() const {
+sf::Uint64 OpenAlStream::clockPosition() const {
     sf::Uint64 frames = heard;
     if (playing) {
         const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(
@@ -260,13 +253,13 @@ sf::Uint64 Stream::clockPosition() const {
     return std::min(frames, count);
 }
 
-bool Stream::finishedLocked() {
+bool OpenAlStream::finishedLocked() {
     if (source != 0)
         return heardToTheEnd();
     return advancing && !loop && clockPosition() >= frameCount();
 }
 
-bool Stream::queue(unsigned int buffer) {
+bool OpenAlStream::queue(unsigned int buffer) {
     const unsigned int channels = file.channelCount();
     const sf::Uint64 room = samples.size() / channels;
     sf::Uint64 count = file.read(samples.data(), room);
@@ -291,7 +284,7 @@ bool Stream::queue(unsigned int buffer) {
     return true;
 }
 
-void Stream::dropPlayed() {
+void OpenAlStream::dropPlayed() {
     ALint processed = 0;
     alGetSourcei(source, AL_BUFFERS_PROCESSED, &processed);
     for (; processed > 0 && !queued.empty(); --processed) {
@@ -301,7 +294,7 @@ void Stream::dropPlayed() {
     }
 }
 
-bool Stream::heardToTheEnd() {
+bool OpenAlStream::heardToTheEnd() {
     if (!ended)
         return false;
     // Every frame is queued: a source that has stopped has played them all, unless the
@@ -311,7 +304,7 @@ bool Stream::heardToTheEnd() {
     return (state == AL_STOPPED || queued.empty()) && output->isConnected();
 }
 
-void Stream::release() {
+void OpenAlStream::release() {
     if (source == 0)
         return;
     alSourceStop(source);

@@ -1,39 +1,36 @@
-// Streams one sound file to the audio output: a SoundFile decoded into four half-second
+// Streams one sound file through OpenAL Soft: the sound's file decoded into four half-second
 // buffers queued on an OpenAL source, which the output's thread refills four times a second.
 // While the output has no device the stream has no source and holds its place, frozen or
 // moving on with the clock as the output says; when a device opens it goes on from there.
-// Made by a Voice, it plays from play() until stop(), its end or its destruction. A stopped
-// stream never touches the output again, so it may outlive it. Its public calls come from
-// the thread that owns the sound. Positions are sample frames.
-#ifndef BRASKO_STREAM_HPP
-#define BRASKO_STREAM_HPP
+// Made by a Voice, which lends it the file, it plays from play() until stop(), its end or its
+// destruction. A stopped stream never touches the output or the file again, so it may outlive
+// the output. Its public calls come from the thread that owns the sound. Positions are sample
+// frames.
+#ifndef BRASKO_OPENALSTREAM_HPP
+#define BRASKO_OPENALSTREAM_HPP
 
 #include "SoundFile.hpp"
 
 #include <SFML/Config.hpp>
 
 #include <chrono>
-#include <string>
 #include <vector>
 
 namespace irrklang {
 
-class AudioOutput;
+class OpenAlOutput;
 
-class Stream {
+class OpenAlStream {
 public:
-    explicit Stream(AudioOutput* output);
-    ~Stream();
-    Stream(const Stream&) = delete;
-    Stream& operator=(const Stream&) = delete;
+    // The file stays the caller's and must be open; when looping, the stream plays from its
+    // end back to its start forever.
+    OpenAlStream(OpenAlOutput* output, SoundFile& file, bool looping);
+    ~OpenAlStream();
+    OpenAlStream(const OpenAlStream&) = delete;
+    OpenAlStream& operator=(const OpenAlStream&) = delete;
 
-    // Opens the file and joins the output, paused at the file's start; when looping, it
-    // plays from its end back to its start forever. Returns null on success, else why the
-    // file cannot be played (the stream is then stopped).
-    const char* open(const std::string& fileName, bool looping);
-
-    sf::Uint64 frameCount() const;
-    unsigned int sampleRate() const;
+    // Joins the output, paused at the given frame. Called once, first.
+    void join(sf::Uint64 from);
 
     // Starts or resumes playing.
     void play();
@@ -52,7 +49,7 @@ public:
     void seek(sf::Uint64 frame);
 
 private:
-    friend class AudioOutput;
+    friend class OpenAlOutput;
 
     // What the output does with its lock held and its context current. attach(): a device is
     // open; makes the source and goes on from where the stream holds. detach(): there is no
@@ -69,6 +66,7 @@ private:
     // Called with the output locked.
     sf::Uint64 positionLocked();
     sf::Uint64 clockPosition() const;
+    sf::Uint64 frameCount() const;
     bool finishedLocked();
     // Decodes the next stretch into the buffer and queues it. Returns false at the end of
     // the file (when not looping).
@@ -85,8 +83,8 @@ private:
         sf::Uint64 frames;
     };
 
-    AudioOutput* output; // null once stopped
-    SoundFile file;
+    OpenAlOutput* output; // null once stopped
+    SoundFile& file;
     std::vector<sf::Int16> samples; // one buffer's worth
     unsigned int source;            // 0 while detached
     unsigned int buffers[4];
