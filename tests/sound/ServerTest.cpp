@@ -357,6 +357,24 @@ TEST_P(ClientTest, TellsTheDesktopWhatItPlaysInTheFilesOwnFormat) {
         EXPECT_EQ(inputs.find(fixed), std::string::npos) << fixed << " in\n" << inputs;
 }
 
+TEST_P(ClientTest, ASeekIsHeardFromItsExactFrame) {
+    ASSERT_TRUE(server.start());
+    playUntil(500);
+    const std::size_t before = server.capture().frames();
+    const long target = 2000 * rate / 1000;
+    ASSERT_TRUE(sound->setPlayPosition(2000));
+    ASSERT_TRUE(waitUntil([&] { return server.capture().frames() > before + rate; }));
+    // The target's frames are heard, and the frames just before it are not: the sound
+    // jumped there, to the frame.
+    const Recording heard(server.capture().path().string(), rate);
+    double correlation = 0.0;
+    const long at = reference.locate(heard, static_cast<std::size_t>(target), stretch,
+                                     static_cast<long>(before) + rate / 2, rate / 2, correlation);
+    EXPECT_GT(correlation, 0.9);
+    reference.locate(heard, static_cast<std::size_t>(target) - 512, 512, at - 512, 0, correlation);
+    EXPECT_LT(correlation, 0.5) << "the frames before the target were heard too";
+}
+
 TEST_P(ClientTest, MovedByHandToAnotherOutputTheSongGoesOnWhereItWas) {
     ASSERT_TRUE(server.start());
     ASSERT_TRUE(server.plugIn("other", false));
