@@ -191,16 +191,23 @@ INSTANTIATE_TEST_SUITE_P(Servers, ServerTest,
 
 // The output goes away mid-song for three seconds: the server killed, or its sink unloaded.
 // (PipeWire's session manager puts a dummy sink in the place of the last one unloaded, and
-// the sound plays on into it: that output never goes away.)
+// the sound plays on into it: that output never goes away.) A killed server may come back as
+// the other one.
 struct Outage {
     Kind kind;
     bool crash;
     Path path;
+    Kind back;
 };
 
+std::string outageName(const Outage& outage) {
+    return serverName(outage.kind) + (outage.crash ? "_killed_" : "_unplugged_") +
+           pathName(outage.path) +
+           (outage.back != outage.kind ? "_back_as_" + serverName(outage.back) : "");
+}
+
 void PrintTo(const Outage& outage, std::ostream* out) {
-    *out << serverName(outage.kind) << (outage.crash ? " killed " : " unplugged ")
-         << pathName(outage.path);
+    *out << outageName(outage);
 }
 
 class OutageTest : public ServerFixture, public ::testing::WithParamInterface<Outage> {
@@ -225,6 +232,7 @@ TEST_P(OutageTest, HoldsTheSoundWhereItWasHeardAndGoesOnFromThereWhenTheOutputIs
     EXPECT_TRUE(
         holdsFor([&] { return sound->getPlayPosition() == held && !sound->isFinished(); }, 2500ms));
 
+    server.become(GetParam().back);
     ASSERT_TRUE(crash ? server.start() : server.plugIn());
     const auto back = steady_clock::now();
     ASSERT_TRUE(waitUntil([&] { return server.capture().soundAfter(0).has_value(); }, 2s));
@@ -244,17 +252,16 @@ TEST_P(OutageTest, HoldsTheSoundWhereItWasHeardAndGoesOnFromThereWhenTheOutputIs
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, OutageTest,
-                         ::testing::Values(Outage{Kind::pulseaudio, true, Path::client},
-                                           Outage{Kind::pulseaudio, false, Path::client},
-                                           Outage{Kind::pipewire, true, Path::client},
-                                           Outage{Kind::pulseaudio, true, Path::openal},
-                                           Outage{Kind::pulseaudio, false, Path::openal},
-                                           Outage{Kind::pipewire, true, Path::openal}),
-                         [](const auto& info) {
-                             return serverName(info.param.kind) +
-                                    (info.param.crash ? "_killed_" : "_unplugged_") +
-                                    pathName(info.param.path);
-                         });
+                         ::testing::Values(
+                             Outage{Kind::pulseaudio, true, Path::client, Kind::pulseaudio},
+                             Outage{Kind::pulseaudio, false, Path::client, Kind::pulseaudio},
+                             Outage{Kind::pipewire, true, Path::client, Kind::pipewire},
+                             Outage{Kind::pulseaudio, true, Path::client, Kind::pipewire},
+                             Outage{Kind::pipewire, true, Path::client, Kind::pulseaudio},
+                             Outage{Kind::pulseaudio, true, Path::openal, Kind::pulseaudio},
+                             Outage{Kind::pulseaudio, false, Path::openal, Kind::pulseaudio},
+                             Outage{Kind::pipewire, true, Path::openal, Kind::pipewire}),
+                         [](const auto& info) { return outageName(info.param); });
 
 // While nothing sounds, the output leaves the server nothing to play: PulseAudio, which
 // suspends its sink a second after the last stream stopped playing, shows no stream of the

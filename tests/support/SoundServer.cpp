@@ -16,11 +16,13 @@ SoundServer::~SoundServer() {
 ::testing::AssertionResult SoundServer::start(bool record, bool sessionManager) {
     const std::string folder = scratch.path().string();
     if (kind == Kind::pulseaudio) {
+        // Where a desktop's PulseAudio listens, and PipeWire's pulse server too.
+        std::filesystem::create_directories(folder + "/pulse");
         // Without norewinds the null sink works in blocks of two seconds.
         spawn("pulseaudio",
               {"-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no", "-L",
                "module-null-sink sink_name=test rate=44100 channels=2 norewinds=1", "-L",
-               "module-native-protocol-unix socket=" + folder + "/native auth-anonymous=1", "-L",
+               "module-native-protocol-unix socket=" + folder + "/pulse/native auth-anonymous=1", "-L",
                "module-suspend-on-idle timeout=1"});
     } else {
         spawn("dbus-daemon", {"--session", "--nofork", "--address=unix:path=" + folder + "/bus"});
@@ -49,7 +51,8 @@ SoundServer::~SoundServer() {
                                  std::filesystem::perm_options::add);
     if (chown(folder.c_str(), 65534, 65534) != 0)
         return ::testing::AssertionFailure() << "cannot give the folder to nobody";
-    std::filesystem::create_symlink(folder / "native", scratch.path() / "native");
+    std::filesystem::create_directories(scratch.path() / "pulse");
+    std::filesystem::create_symlink(folder / "native", scratch.path() / "pulse" / "native");
     daemons.push_back(std::make_unique<Process>(
         "setpriv", folder,
         std::vector<std::string>{"HOME=" + folder.string(), "XDG_RUNTIME_DIR=" + folder.string()},
@@ -72,8 +75,12 @@ void SoundServer::kill() {
     while (!daemons.empty())
         daemons.pop_back(); // killed in reverse order, the bus last
     // What they leave behind would pass for the next server's sockets before it has made them.
-    for (const char* left : {"bus", "native", "pulse", "pipewire-0", "pipewire-0.lock"})
+    for (const char* left : {"bus", "pulse", "pipewire-0", "pipewire-0.lock"})
         std::filesystem::remove_all(scratch.path() / left);
+}
+
+void SoundServer::become(Kind other) {
+    kind = other;
 }
 
 void SoundServer::freeze(bool frozen) {
@@ -122,9 +129,7 @@ void SoundServer::unplug() {
 }
 
 std::string SoundServer::pactl(const std::vector<std::string>& arguments) {
-    std::vector<std::string> all = {
-        "--server=unix:" +
-        (scratch.path() / (kind == Kind::pulseaudio ? "native" : "pulse/native")).string()};
+    std::vector<std::string> all = {"--server=unix:" + (scratch.path() / "pulse/native").string()};
     all.insert(all.end(), arguments.begin(), arguments.end());
     Process command("pactl", scratch.path(), environment(), all);
     return command.waitForExit(10s) ? command.standardOutput() : "";
@@ -134,8 +139,7 @@ std::vector<std::string> SoundServer::environment() const {
     const std::string folder = scratch.path().string();
     return {"XDG_RUNTIME_DIR=" + folder,
             "HOME=" + folder,
-            "PULSE_SERVER=unix:" + folder +
-                (kind == Kind::pulseaudio ? "/native" : "/pulse/native"),
+            "PULSE_SERVER=unix:" + folder + "/pulse/native",
             "DBUS_SESSION_BUS_ADDRESS=unix:path=" + folder + "/bus",
             "ALSOFT_DRIVERS=pulse",
             "ALSOFT_CONF=/dev/null",

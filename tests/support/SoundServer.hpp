@@ -37,6 +37,9 @@ public:
     ::testing::AssertionResult startForbidding();
     // Kills every process of the server at once.
     void kill();
+    // Makes the next start() start the other server, on the same address, as a desktop that
+    // changes from PulseAudio to PipeWire does.
+    void become(Kind other);
     // Stops the server that players talk to (PulseAudio, or PipeWire's pulse server) where it
     // is, as a debugger or memory pressure does, or lets it go on.
     void freeze(bool frozen);
