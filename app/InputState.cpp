@@ -2,7 +2,9 @@
 
 #include <SFML/Window/Mouse.hpp>
 
-InputState::InputState() : event(), clicked(false) {}
+#include <cmath>
+
+InputState::InputState() : event(), clicked(false), pressed(sf::Keyboard::Unknown) {}
 
 void InputState::poll(sf::RenderWindow& window) {
     // One event per frame, not a drain of the queue: a press stays latched for the whole
@@ -14,6 +16,8 @@ void InputState::poll(sf::RenderWindow& window) {
         return;
     }
     clicked = false;
+    if (event.type == sf::Event::KeyPressed)
+        pressed = event.key.code;
     if (event.type == sf::Event::Closed)
         window.close();
 }
@@ -22,6 +26,26 @@ bool InputState::isClicked() const { return clicked; }
 
 void InputState::setClicked(bool value) { clicked = value; }
 
+sf::Keyboard::Key InputState::key() const { return pressed; }
+
+void InputState::setKey(sf::Keyboard::Key value) { pressed = value; }
+
+namespace {
+// The view's coordinate of a window pixel, along one axis of a view that starts at 0: in
+// whole numbers and rounded down, so that each point of the panel answers for every window
+// pixel drawn from it, and a window at its design size maps each pixel to itself exactly.
+int toView(int pixel, unsigned windowSize, float viewSize) {
+    if (windowSize == 0)
+        return pixel;
+    const long long scaled = static_cast<long long>(pixel) * std::lround(viewSize);
+    const long long size = windowSize;
+    return static_cast<int>(scaled >= 0 ? scaled / size : -((-scaled + size - 1) / size));
+}
+} // namespace
+
 sf::Vector2i InputState::mousePosition(const sf::RenderWindow& window) const {
-    return sf::Mouse::getPosition(window);
+    const sf::Vector2i pixel = sf::Mouse::getPosition(window);
+    const sf::Vector2u size = window.getSize();
+    const sf::Vector2f view = window.getView().getSize();
+    return sf::Vector2i(toView(pixel.x, size.x, view.x), toView(pixel.y, size.y, view.y));
 }

@@ -1,7 +1,9 @@
-// The player's entry: one fixed window, three textures, the input state and the control
-// panel, and a frame loop paced to 40 frames per second that runs until the window closes.
+// The player's entry: one fixed window at the desktop's scale, three textures, the input
+// state and the control panel, and a frame loop paced to 40 frames per second that runs
+// until the window closes. The key Z switches the window between its two sizes.
 #include "app/IconImage.hpp"
 #include "app/InputState.hpp"
+#include "app/WindowScale.hpp"
 #include "panel/Gui.hpp"
 
 #include <SFML/Graphics/Rect.hpp>
@@ -20,10 +22,14 @@ int main() {
     // thread per core: a 300 x 150 frame costs less drawn on this thread than handed out and
     // collected. Read when the first context is made; a value set by the user wins.
     setenv("LP_NUM_THREADS", "0", 0);
-    sf::RenderWindow window(sf::VideoMode(300, 150, 32), "Brasko :: Velmar", sf::Style::Close,
+    WindowScale scale;
+    sf::RenderWindow window(scale.videoMode(), "Brasko :: Velmar", sf::Style::Close,
                             sf::ContextSettings());
+    scale.apply(window);
     window.setIcon(IconImage.width, IconImage.height, IconImage.pixel_data);
     window.setFramerateLimit(40);
+    // A key held down acts once: the keyboard's repeats are not delivered.
+    window.setKeyRepeatEnabled(false);
     // llvmpipe fills a sprite's two-triangle strip as one rectangle, at less cost, only when
     // each triangle's first vertex is its provoking one. Nothing is drawn flat-shaded, so no
     // pixel changes.
@@ -45,6 +51,11 @@ int main() {
     // The window is never cleared: every frame paints the background over the last one.
     while (window.isOpen()) {
         input.poll(window);
+        if (input.key() == sf::Keyboard::Z) {
+            input.setKey(sf::Keyboard::Unknown);
+            scale.toggle();
+            scale.apply(window);
+        }
         gui.update(window, input);
         window.display();
     }

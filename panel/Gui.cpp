@@ -6,10 +6,15 @@
 
 #include <cstdint>
 
+namespace {
+// How far Right and Left jump, in microseconds.
+const std::int64_t jump = 5000000;
+} // namespace
+
 Gui::Gui(sf::Texture* textures)
     : background(), backgroundStates(), backgroundShader(), playButton(nullptr),
       pauseButton(nullptr), stopButton(nullptr), spareButton(nullptr), progressBar(nullptr),
-      player(nullptr), mpris(nullptr) {
+      player(nullptr), controls(nullptr), mpris(nullptr), barSought(false), barTarget(0) {
     const sf::Image backgroundImage = textures[0].copyToImage();
     storeInWindowOrder(textures[0], backgroundImage);
     storeInWindowOrder(textures[1], textures[1].copyToImage());
@@ -22,11 +27,13 @@ Gui::Gui(sf::Texture* textures)
     spareButton = new Button(textures[1], 105, 100, 6, 8, 1);
     progressBar = new Widget(textures[2], 0, 143);
     player = new Player();
-    mpris = new Mpris(*player, *playButton, *pauseButton, *stopButton);
+    controls = new Controls(*player, *playButton, *pauseButton, *stopButton);
+    mpris = new Mpris(*player, *controls);
 }
 
 Gui::~Gui() {
     delete mpris;
+    delete controls;
     delete playButton;
     delete pauseButton;
     delete stopButton;
@@ -43,6 +50,18 @@ void Gui::update(sf::RenderWindow& window, InputState& input) {
     // The cursor is read once for the whole frame: each reading is a round trip to the X
     // server, which costs both processes more than anything in a frame but its drawing.
     const sf::Vector2i cursor = input.mousePosition(window);
+    // A key acts before the buttons are drawn, as a click does: the button it switches shows
+    // in this frame, and the rules below act on it.
+    const sf::Keyboard::Key key = input.key();
+    input.setKey(sf::Keyboard::Unknown);
+    if (key == sf::Keyboard::Space)
+        controls->ask(Controls::Request::playPause);
+    else if (key == sf::Keyboard::S)
+        controls->ask(Controls::Request::stop);
+    else if ((key == sf::Keyboard::Right || key == sf::Keyboard::Left) &&
+             controls->seekBy(key == sf::Keyboard::Right ? jump : -jump))
+        mpris->seeked();
+
     draw(window);
     player->draw(window);
     playButton->update(window, input, cursor);
@@ -52,11 +71,17 @@ void Gui::update(sf::RenderWindow& window, InputState& input) {
     progressBar->drawProgress(window, static_cast<std::int8_t>(player->progress() & 0xFFu));
 
     // The latch is left set: a press held on the bar seeks again every frame until the
-    // next event arrives.
-    if (progressBar->contains(cursor.x, cursor.y) && input.isClicked()) {
-        player->seek(static_cast<std::int8_t>((cursor.x / 2) & 0xFF));
-        mpris->seeked();
+    // next event arrives. Only a seek that lands somewhere else than the last frame's is
+    // announced, so that a held press tells the desktop once.
+    const bool seeking = progressBar->contains(cursor.x, cursor.y) && input.isClicked();
+    if (seeking) {
+        const auto target = static_cast<std::int8_t>((cursor.x / 2) & 0xFF);
+        player->seek(target);
+        if (!barSought || target != barTarget)
+            mpris->seeked();
+        barTarget = target;
     }
+    barSought = seeking;
 
     if (player->isPlaying()) {
         if (pauseButton->isActive() && !player->isPaused())

@@ -1,9 +1,10 @@
 // Everything the window shows and the rules that tie the buttons to the player. The entry
 // function makes one Gui from its three textures (background, button sheet, progress bar),
 // calls update() once a frame, and destroys it first when the loop ends. The Gui owns its
-// four buttons, the progress bar, the player and the player's presence on the desktop's
-// session bus (Mpris), whose requests go through the same buttons and rules as clicks; the
-// textures stay the caller's, and must outlive it. On construction the Gui stores the
+// four buttons, the progress bar, the player, the Controls through which keys and the
+// desktop's requests act as clicks, and the player's presence on the desktop's session bus
+// (Mpris); the textures stay the caller's, and must outlive it. Keys: Space plays, pauses
+// and resumes, Right and Left jump 5 s on and back, S stops. On construction the Gui stores the
 // textures' pixels anew in the byte order of the window (same pixels, cheaper to draw for a
 // software renderer).
 #ifndef BRASKO_GUI_HPP
@@ -11,6 +12,7 @@
 
 #include "app/InputState.hpp"
 #include "panel/Button.hpp"
+#include "panel/Controls.hpp"
 #include "panel/Mpris.hpp"
 #include "panel/Widget.hpp"
 #include "playback/Player.hpp"
@@ -20,6 +22,8 @@
 #include <SFML/Graphics/Shader.hpp>
 #include <SFML/Graphics/Sprite.hpp>
 #include <SFML/Graphics/Texture.hpp>
+
+#include <cstdint>
 
 class Gui {
 public:
@@ -33,8 +37,9 @@ public:
     // Draws the background.
     void draw(sf::RenderWindow& window);
 
-    // Draws the whole frame (background, title, buttons, progress bar), then seeks if the
-    // bar is clicked, applies the playback rules and handles the desktop's requests.
+    // Acts on a latched key, draws the whole frame (background, title, buttons, progress
+    // bar), then seeks if the bar is clicked, applies the playback rules and handles the
+    // desktop's requests.
     void update(sf::RenderWindow& window, InputState& input);
 
 private:
@@ -47,7 +52,10 @@ private:
     Button* spareButton;
     Widget* progressBar;
     Player* player;
+    Controls* controls;
     Mpris* mpris;
+    bool barSought;        // the bar was clicked in the last frame, and sought
+    std::int8_t barTarget; // the percent it sought then
 };
 
 #endif

@@ -132,29 +132,13 @@ const sd_bus_vtable Mpris::Calls::player[] = {
 
 int Mpris::Calls::request(sd_bus_message* call, void* data, sd_bus_error*) {
     Mpris& self = *static_cast<Mpris*>(data);
-    std::string member = sd_bus_message_get_member(call);
-    const bool playing = self.player.isPlaying();
-    const bool running = playing && !self.player.isPaused();
-    if (member == "PlayPause")
-        member = running ? "Pause" : "Play";
-    // Only the switches that change playback: Play while playing would turn Play off, Stop
-    // while stopped would light Stop, and Pause while stopped would light Pause.
-    Button* button = nullptr;
-    bool on = true;
-    if (member == "Play" && !playing) {
-        button = &self.playButton;
-    } else if (member == "Play" && !running) {
-        button = &self.pauseButton;
-        on = false;
-    } else if (member == "Pause" && running) {
-        button = &self.pauseButton;
-    } else if (member == "Stop" && playing) {
-        button = &self.stopButton;
-    }
-    if (button != nullptr) {
-        button->setActive(on);
+    const std::string member = sd_bus_message_get_member(call);
+    const Controls::Request request = member == "Play"        ? Controls::Request::play
+                                      : member == "Pause"     ? Controls::Request::pause
+                                      : member == "PlayPause" ? Controls::Request::playPause
+                                                              : Controls::Request::stop;
+    if (self.controls.ask(request))
         self.buttonSwitched = true;
-    }
     return sd_bus_reply_method_return(call, "");
 }
 
@@ -164,13 +148,8 @@ int Mpris::Calls::seek(sd_bus_message* call, void* data, sd_bus_error*) {
     const int read = sd_bus_message_read(call, "x", &offset);
     if (read < 0)
         return read;
-    if (self.player.isPlaying()) {
-        const std::int64_t now = microseconds(self.player.position());
-        const std::int64_t end = microseconds(self.player.length());
-        // Compared before adding, so that no offset overflows.
-        if (offset <= end - now)
-            self.jumpTo(offset < -now ? 0 : now + offset);
-    }
+    if (self.controls.seekBy(offset))
+        self.seeked();
     return sd_bus_reply_method_return(call, "");
 }
 
@@ -182,8 +161,8 @@ int Mpris::Calls::setPosition(sd_bus_message* call, void* data, sd_bus_error*) {
     if (read < 0)
         return read;
     // A request for another track, or one before the start, is stale: MPRIS says to ignore it.
-    if (self.player.isPlaying() && std::string(track) == trackPath)
-        self.jumpTo(target);
+    if (std::string(track) == trackPath && self.controls.seekTo(target))
+        self.seeked();
     return sd_bus_reply_method_return(call, "");
 }
 
@@ -262,10 +241,9 @@ int Mpris::Calls::ignore(sd_bus*, const char*, const char*, const char*, sd_bus_
     return sd_bus_message_read(value, "d", &unused);
 }
 
-Mpris::Mpris(Player& player, Button& playButton, Button& pauseButton, Button& stopButton)
-    : player(player), playButton(playButton), pauseButton(pauseButton), stopButton(stopButton),
-      bus(nullptr), folder(workingFolder()), lastStatus(status()), lastLength(0), lastTitle(),
-      buttonSwitched(false) {
+Mpris::Mpris(Player& player, Controls& controls)
+    : player(player), controls(controls), bus(nullptr), folder(workingFolder()),
+      lastStatus(status()), lastLength(0), lastTitle(), buttonSwitched(false) {
     // Connecting does not wait: the handshake and the name's answer are handled by update().
     if (sd_bus_open_user(&bus) < 0 ||
         sd_bus_add_object_vtable(bus, nullptr, objectPath, rootInterface, Calls::root, this) < 0 ||
@@ -321,14 +299,6 @@ const char* Mpris::status() const {
     if (!player.isPlaying())
         return "Stopped";
     return player.isPaused() ? "Paused" : "Playing";
-}
-
-void Mpris::jumpTo(std::int64_t time) {
-    if (time < 0 || time > microseconds(player.length()))
-        return;
-    // The sound is sought to the millisecond: the nearest one.
-    player.seekTo(static_cast<std::uint32_t>((time + 500) / 1000));
-    seeked();
 }
 
 void Mpris::leaveBus(const char* why) {

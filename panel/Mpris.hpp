@@ -1,15 +1,15 @@
 // The player as the desktop sees it on the session bus: the MPRIS interfaces
 // org.mpris.MediaPlayer2 and org.mpris.MediaPlayer2.Player at /org/mpris/MediaPlayer2, through
 // which media keys, the desktop's "now playing" controls and playerctl read and drive it. The
-// control panel makes one after its buttons and its player, which must outlive it, calls
-// update() once a frame, and destroys it first. A request acts as the matching click does: it
-// switches a button, and the panel's playback rules do the rest, so the window always shows
-// what the desktop asked for. Without a session bus, or once the bus has gone, it says so once
+// control panel makes one after its player and its Controls, which must outlive it, calls
+// update() once a frame, and destroys it first. Requests go through the panel's Controls, as
+// the keyboard's do: they act as the matching clicks, so the window always shows what the
+// desktop asked for. Without a session bus, or once the bus has gone, it says so once
 // on standard output and does nothing more. It never waits for the bus.
 #ifndef BRASKO_MPRIS_HPP
 #define BRASKO_MPRIS_HPP
 
-#include "panel/Button.hpp"
+#include "panel/Controls.hpp"
 #include "playback/Player.hpp"
 
 #include <cstdint>
@@ -22,7 +22,7 @@ public:
     // Connects to the session bus and asks for the name org.mpris.MediaPlayer2.brasko, or
     // org.mpris.MediaPlayer2.brasko.instance<pid> when another player holds it; the bus
     // answers later, during update().
-    Mpris(Player& player, Button& playButton, Button& pauseButton, Button& stopButton);
+    Mpris(Player& player, Controls& controls);
     // Leaves the bus, and with it the name.
     ~Mpris();
     Mpris(const Mpris&) = delete;
@@ -43,16 +43,11 @@ private:
 
     // The playback status by MPRIS's names: "Playing", "Paused" or "Stopped".
     const char* status() const;
-    // Moves playback to a time in microseconds and announces it. A time before the start or
-    // past the end does nothing: MPRIS asks for a Next there, which this player has not.
-    void jumpTo(std::int64_t time);
     // Closes the connection and says once, with why, that the desktop's controls are off.
     void leaveBus(const char* why);
 
     Player& player;
-    Button& playButton;
-    Button& pauseButton;
-    Button& stopButton;
+    Controls& controls;
     sd_bus* bus;              // null without a session bus
     std::string folder;       // the working folder, for the song's URI
     const char* lastStatus;   // as last announced

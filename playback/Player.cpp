@@ -3,12 +3,15 @@
 #include <SFML/Graphics/Color.hpp>
 #include <SFML/System/String.hpp>
 
+#include <algorithm>
+#include <cmath>
 #include <limits>
 #include <locale>
 
 namespace {
 const char* const songPath = "granite.mp3";
 const char* const fontPath = "./ressources/BKANT.TTF";
+const unsigned titleSize = 20; // pixels, at the window's design size
 } // namespace
 
 Player::Player()
@@ -18,7 +21,7 @@ Player::Player()
     font.loadFromFile(fontPath);
     title.setFont(font);
     title.setPosition(5.f, 5.f);
-    title.setCharacterSize(20);
+    title.setCharacterSize(titleSize);
     title.setFillColor(sf::Color(0, 63, 76, 150));
 }
 
@@ -98,4 +101,15 @@ std::string Player::name() const {
     return std::string(text.begin(), text.end());
 }
 
-void Player::draw(sf::RenderWindow& window) { window.draw(title, sf::RenderStates::Default); }
+void Player::draw(sf::RenderWindow& window) {
+    // In a window drawn larger than its view, the text is laid out at the window's own pixel
+    // size and scaled back into the view, so that it shows sharp rather than magnified.
+    const float view = window.getView().getSize().y;
+    const unsigned scale =
+        view > 0 ? std::max(1u, static_cast<unsigned>(
+                                    std::lround(static_cast<float>(window.getSize().y) / view)))
+                 : 1;
+    title.setCharacterSize(titleSize * scale);
+    title.setScale(1.f / static_cast<float>(scale), 1.f / static_cast<float>(scale));
+    window.draw(title, sf::RenderStates::Default);
+}

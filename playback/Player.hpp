@@ -54,7 +54,7 @@ public:
     // The title's text in UTF-8: the name of the sound last started, empty before.
     std::string name() const;
 
-    // Draws the title.
+    // Draws the title, laid out at the size it shows in the window.
     void draw(sf::RenderWindow& window);
 
 private:

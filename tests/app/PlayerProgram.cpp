@@ -34,7 +34,8 @@ void PlayerProgram::withSong(const fs::path& song) {
         "ALSOFT_CONF=" + conf.string(), "ALSOFT_DRIVERS=",
         std::string("LD_PRELOAD=" BRASKO_FRAME_COUNTER " ") + (preloaded ? preloaded : ""),
         "BRASKO_FRAME_COUNT_FILE=" + counter.string(),
-        "DBUS_SESSION_BUS_ADDRESS=unix:path=" + (scratch.path() / "no-bus").string()};
+        "DBUS_SESSION_BUS_ADDRESS=unix:path=" + (scratch.path() / "no-bus").string(),
+        "BRASKO_SCALE=1"}; // the normal size, whatever the desktop's scale
     all.insert(all.end(), environment.begin(), environment.end());
     program = std::make_unique<Process>(BRASKO_EXE, work, all);
     if (!waitUntil([&] { return client.findWindowOf(program->pid()) && client.isViewable(); }, 10s))

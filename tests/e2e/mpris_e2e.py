@@ -125,6 +125,25 @@ class MprisEndToEnd(e2e.PlayerTestCase):
         self.assertEqual(moved, seeks())
         self.play_pause_heard_from(3)
 
+    def test_a_held_press_on_the_bar_and_a_held_key_each_send_one_seeked(self):
+        self.ctl("play", status="Playing")
+        self.ctl("pause", status="Paused")
+        said = self.monitor()
+        position = lambda: self.props(PLAYER, ["Position"])["Position"]
+        # Held for 40 frames each: the press seeks again every frame, the key repeats.
+        steps = [(("mousemove", "--window", self.window, 11, e2e.BAR_Y, "mousedown", 1),
+                  ("mouseup", 1), 300000),  # 5 %
+                 (("keydown", "Right"), ("keyup", "Right"), 5300000),
+                 (("keydown", "Left"), ("keyup", "Left"), 300000)]
+        for press, release, landed in steps:
+            self.xdotool("windowfocus", "--sync", self.window, *press)
+            self.wait_frames(40)
+            self.xdotool(*release)
+            wait_for(lambda: position() == "x %d" % landed, 5, "%d after %s" % (landed, press))
+        seeks = lambda: [int(v) for v in re.findall(r"Seeked\n\s+int64 (\d+)", said())]
+        self.settle()
+        self.assertEqual([landed for _, _, landed in steps], seeks())
+
     def test_metadata_and_position_have_the_types_clients_need(self):
         self.assertEqual({"Metadata": 'a{sv} 1 "mpris:trackid" o "%s"' % NO_TRACK},
                          self.props(PLAYER, ["Metadata"]))

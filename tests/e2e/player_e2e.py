@@ -192,9 +192,11 @@ class PlayerTestCase(unittest.TestCase):
         # Added to what is preloaded already (the sanitizer run preloads a library too).
         preload = " ".join(filter(None, [os.environ["BRASKO_FRAME_COUNTER"],
                                          os.environ.get("LD_PRELOAD")]))
+        # Window pixels per point of the panel, whatever the desktop's scale.
+        self.scale = 2 if "double_size" in self._testMethodName else 1
         env = dict(os.environ, ALSOFT_CONF=conf, LD_PRELOAD=preload,
                    BRASKO_FRAME_COUNT_FILE=self.frame_count,
-                   DBUS_SESSION_BUS_ADDRESS=self.bus_address())
+                   DBUS_SESSION_BUS_ADDRESS=self.bus_address(), BRASKO_SCALE=str(self.scale))
         env.pop("ALSOFT_DRIVERS", None)
         self.env = env
         self.capture = Capture(capture)
@@ -249,10 +251,23 @@ class PlayerTestCase(unittest.TestCase):
         """Moves the pointer, then waits until the window shows a frame drawn after the move:
         the counter counts each frame just before it goes on screen, so the third count from
         now comes after a frame that was wholly drawn with the pointer at its new place."""
-        before = self.frames_shown()
-        subprocess.run(["xdotool", "mousemove", "--window", self.window, str(point[0]),
-                        str(point[1])], check=True)
-        wait_for(lambda: self.frames_shown() >= before + 3, 5, "frames after the move")
+        self.xdotool("mousemove", "--window", self.window, *(self.scale * v for v in point))
+        self.wait_frames(3)
+
+    def xdotool(self, *args):
+        subprocess.run(["xdotool"] + [str(arg) for arg in args], check=True)
+
+    def wait_frames(self, count):
+        target = self.frames_shown() + count
+        wait_for(lambda: self.frames_shown() >= target, 5 + count / 40, "%d frames" % count)
+
+    def key(self, name, action="key"):
+        """Presses a key with the window focused; returns the capture frame reached before.
+        Then waits, so that a next press is not taken for the keyboard's repeat."""
+        before = self.capture.frames()
+        self.xdotool("windowfocus", "--sync", self.window, action, name)
+        self.wait_frames(3)
+        return before
 
     def click(self, point):
         """Clicks at a window-relative point; returns the capture frame reached just before.
@@ -260,8 +275,8 @@ class PlayerTestCase(unittest.TestCase):
         where the pointer is when it handles the press, so the pointer may leave only once
         the click has been seen to take effect."""
         before = self.capture.frames()
-        subprocess.run(["xdotool", "mousemove", "--window", self.window, str(point[0]),
-                        str(point[1]), "click", "1"], check=True)
+        self.xdotool("mousemove", "--window", self.window, *(self.scale * v for v in point),
+                     "click", 1)
         return before
 
     def frames_shown(self):
@@ -319,10 +334,11 @@ class PlayerTestCase(unittest.TestCase):
 
     # --- looking ------------------------------------------------------------------------
 
-    def screenshot(self):
-        raw = subprocess.run(["xwd", "-silent", "-id", self.window], capture_output=True,
-                             check=True).stdout
-        return parse_xwd(raw)
+    def screenshot(self, whole=False):
+        """The window as on screen; at double size one pixel of each 2 x 2, unless whole."""
+        shot = parse_xwd(subprocess.run(["xwd", "-silent", "-id", self.window],
+                                        capture_output=True, check=True).stdout)
+        return shot if whole or shot.shape[1] == 300 else shot[::2, ::2]
 
     def background(self):
         return load_rgba(os.path.join(self.work, "ressources", "bg.png"))
@@ -381,7 +397,7 @@ class PlayerTestCase(unittest.TestCase):
 
 
 class PlayerEndToEnd(PlayerTestCase):
-    """The player used with the mouse alone."""
+    """The player used with the mouse and the keyboard."""
 
     def test_first_frame_shows_every_button_dark_and_no_title(self):
         shot = self.wait_for_looks({"play": "off", "pause": "off", "stop": "off", "star": "off"})
@@ -504,6 +520,44 @@ class PlayerEndToEnd(PlayerTestCase):
         shot = self.screenshot()
         self.assertEqual(0, self.title_pixels(shot))
         self.assertLessEqual(self.capture.loudest(0, self.capture.frames()), SILENT)
+
+    def test_keys_play_pause_jump_and_stop_as_heard(self):
+        pressed = self.key("space")
+        onset = wait_for(lambda: self.capture.sound_after(pressed), 5, "the song after Space")
+        self.figure("key to sound", (onset - pressed) / RATE, "s")
+        self.wait_for_looks({"play": "on", "pause": "off"})
+        pressed = self.key("space")
+        wait_for(lambda: self.capture.silence_after(pressed), 5, "the pause after Space")
+        # Paused early: Right jumps 5 s on, Left back and then stops at the start, Right
+        # jumps again, and a Right past the end does nothing.
+        for name in ("Right", "Left", "Left", "Right", "Right"):
+            self.key(name)
+        pressed = self.key("space")
+        resumed = wait_for(lambda: self.capture.sound_after(pressed), 5, "the song to go on")
+        self.assert_song_time(resumed + 1100, 5 + 1100 / RATE, what="after the jumps")
+        pressed = self.key("s")
+        silent = wait_for(lambda: self.capture.silence_after(pressed), 5, "the stop after S")
+        self.wait_for_looks({"play": "off", "pause": "off", "stop": "on"})
+        self.assert_silent(silent, silent + RATE // 2, "after S")
+
+    def test_space_with_the_song_missing_leaves_play_dark_and_says_why(self):
+        os.remove(os.path.join(self.work, "granite.mp3"))
+        self.key("space")
+        said = lambda: open(self.out.name).read().count('cannot play "granite.mp3": file not found')
+        wait_for(lambda: said() == 1, 5, "the player to say why")
+        self.wait_for_looks({"play": "off", "pause": "off", "stop": "off"})
+
+    def test_at_double_size_every_pixel_shows_twice_and_clicks_answer_at_doubled_points(self):
+        shot = self.screenshot(whole=True).astype(int)
+        self.assertEqual((300, 600, 3), shot.shape)
+        below = shot[2 * TITLE_AREA[0].stop:]  # the title is drawn at the window's own size
+        for dy, dx in ((0, 1), (1, 0), (1, 1)):
+            self.assertTrue((below[dy::2, dx::2] == below[::2, ::2]).all(), (dy, dx))
+        self.play_and_hear()
+        shot = self.wait_for_looks({"play": "on", "pause": "off", "stop": "off", "star": "off"})
+        self.assertGreater(self.title_pixels(shot), 150, "no title drawn at the top left")
+        clicked = self.click((141, BAR_Y))  # 70 %, as at the normal size
+        self.assertIsNotNone(self.jump_after(clicked, 0.7 * SONG_SECONDS), "no jump to 70 %")
 
     def test_a_close_request_ends_the_player_with_status_0_while_it_plays(self):
         onset = self.play_and_hear()

@@ -140,6 +140,28 @@ void XClient::release(unsigned button) {
     sync();
 }
 
+void XClient::key(const char* name, bool down) {
+    XSetInputFocus(display, window, RevertToPointerRoot, CurrentTime);
+    XTestFakeKeyEvent(display, XKeysymToKeycode(display, XStringToKeysym(name)), down, CurrentTime);
+    sync();
+}
+
+std::string XClient::resources() const {
+    const char* text = XResourceManagerString(display);
+    return text != nullptr ? text : "";
+}
+
+void XClient::setResources(const std::string& text) {
+    const Atom property = XInternAtom(display, "RESOURCE_MANAGER", False);
+    if (text.empty())
+        XDeleteProperty(display, DefaultRootWindow(display), property);
+    else
+        XChangeProperty(display, DefaultRootWindow(display), property, XA_STRING, 8,
+                        PropModeReplace, reinterpret_cast<const unsigned char*>(text.data()),
+                        static_cast<int>(text.size()));
+    sync();
+}
+
 namespace {
 int ignoreError(Display*, XErrorEvent*) { return 0; }
 

@@ -1,7 +1,8 @@
 // A second client of the X server for tests: it finds a program's window, reads what the
 // window tells the window manager (title, size hints, icon), moves the pointer and presses
-// buttons through the XTEST extension as a user's mouse would, and asks the window to close
-// the way a window manager does. Lives as long as the test.
+// buttons and keys through the XTEST extension as a user's mouse and keyboard would, sets the
+// display's X resources, and asks the window to close the way a window manager does. Lives
+// as long as the test.
 #ifndef BRASKO_TESTS_XCLIENT_HPP
 #define BRASKO_TESTS_XCLIENT_HPP
 
@@ -45,6 +46,14 @@ public:
     // Presses or releases mouse button 1 (left), 2 (middle) or 3 (right) where the pointer is.
     void press(unsigned button);
     void release(unsigned button);
+
+    // Focuses the window and presses or releases the key of a keysym name ("space", "z").
+    void key(const char* name, bool down);
+
+    // The X resources (as xrdb sets them) when this client connected; setting them anew
+    // tells the programs that connect from then on (empty text removes them).
+    std::string resources() const;
+    void setResources(const std::string& text);
 
     // What the window shows now, or an empty image if it cannot be read (gone, unmapped).
     sf::Image screenshot();

@@ -1,0 +1,41 @@
+// Playback asked for from outside the pointer: by the keyboard and by the desktop's media
+// controls (Mpris), which both go through it so that they answer alike. A request acts as
+// the matching click does: it switches a button, and the panel's playback rules do the rest,
+// so the window always shows what was asked. A jump moves playback to an exact time. The
+// control panel makes one after its buttons and its player, which must outlive it.
+#ifndef BRASKO_CONTROLS_HPP
+#define BRASKO_CONTROLS_HPP
+
+#include "panel/Button.hpp"
+#include "playback/Player.hpp"
+
+#include <cstdint>
+
+class Controls {
+public:
+    enum class Request { play, pause, playPause, stop };
+
+    Controls(Player& player, Button& playButton, Button& pauseButton, Button& stopButton);
+
+    // Switches the button that the request asks for, if it changes playback: Play starts the
+    // song when nothing plays and lets a paused one go on, Pause holds a playing song,
+    // PlayPause does whichever fits, Stop ends a playing song. Returns true iff a button was
+    // switched.
+    bool ask(Request request);
+
+    // Moves a held sound (playing or paused) by offset microseconds: to the start at most, and
+    // not at all past the end. Returns true iff it moved.
+    bool seekBy(std::int64_t offset);
+
+    // Moves a held sound to the time in microseconds; a time before the start or past the end
+    // does nothing. Returns true iff it moved.
+    bool seekTo(std::int64_t time);
+
+private:
+    Player& player;
+    Button& playButton;
+    Button& pauseButton;
+    Button& stopButton;
+};
+
+#endif
