@@ -2,14 +2,23 @@
 
 #include "panel/WindowOrder.hpp"
 
+#include <SFML/Graphics/BlendMode.hpp>
 #include <SFML/Graphics/Image.hpp>
 
+#include <algorithm>
 #include <cstdint>
+
+namespace {
+// The panel's extent: the window's fixed size.
+const unsigned panelWidth = 300;
+const unsigned panelHeight = 150;
+} // namespace
 
 Gui::Gui(sf::Texture* textures)
     : background(), backgroundStates(), backgroundShader(), playButton(nullptr),
       pauseButton(nullptr), stopButton(nullptr), spareButton(nullptr), progressBar(nullptr),
-      player(nullptr), mpris(nullptr) {
+      player(nullptr), mpris(nullptr), picture(), pictureSprite(), usesPicture(false),
+      pictureDrawn(false), pictureAreas(), pictureTitle() {
     const sf::Image backgroundImage = textures[0].copyToImage();
     storeInWindowOrder(textures[0], backgroundImage);
     storeInWindowOrder(textures[1], textures[1].copyToImage());
@@ -23,6 +32,18 @@ Gui::Gui(sf::Texture* textures)
     progressBar = new Widget(textures[2], 0, 143);
     player = new Player();
     mpris = new Mpris(*player, *playButton, *pauseButton, *stopButton);
+
+    // Only an opaque background as large as the panel hides the last frame wholly, so that
+    // the panel drawn into a picture of its own is the same as the panel drawn into the window.
+    const sf::Vector2u size = textures[0].getSize();
+    usesPicture = backgroundStates.blendMode == sf::BlendNone && size.x >= panelWidth &&
+                  size.y >= panelHeight && picture.create(panelWidth, panelHeight);
+    if (usesPicture) {
+        sf::Image blank;
+        blank.create(panelWidth, panelHeight);
+        storeInWindowOrder(picture.getTexture(), blank);
+        pictureSprite.setTexture(picture.getTexture(), true);
+    }
 }
 
 Gui::~Gui() {
@@ -35,21 +56,24 @@ Gui::~Gui() {
     delete player;
 }
 
-void Gui::draw(sf::RenderWindow& window) {
-    window.draw(background, backgroundStates);
-}
+void Gui::draw(sf::RenderTarget& target) { target.draw(background, backgroundStates); }
 
 void Gui::update(sf::RenderWindow& window, InputState& input) {
     // The cursor is read once for the whole frame: each reading is a round trip to the X
     // server, which costs both processes more than anything in a frame but its drawing.
     const sf::Vector2i cursor = input.mousePosition(window);
-    draw(window);
-    player->draw(window);
-    playButton->update(window, input, cursor);
-    pauseButton->update(window, input, cursor);
-    stopButton->update(window, input, cursor);
-    spareButton->update(window, input, cursor);
-    progressBar->drawProgress(window, static_cast<std::int8_t>(player->progress() & 0xFFu));
+    playButton->update(input, cursor);
+    pauseButton->update(input, cursor);
+    stopButton->update(input, cursor);
+    spareButton->update(input, cursor);
+    progressBar->setProgress(static_cast<std::int8_t>(player->progress() & 0xFFu));
+    if (usesPicture) {
+        if (changedSincePicture())
+            redrawPicture();
+        window.draw(pictureSprite, backgroundStates);
+    } else {
+        drawPanel(window);
+    }
 
     // The latch is left set: a press held on the bar seeks again every frame until the
     // next event arrives.
@@ -77,4 +101,34 @@ void Gui::update(sf::RenderWindow& window, InputState& input) {
     // After the rules, so that the desktop hears of what they did in this frame; a request
     // switches a button, which the rules act on in the next.
     mpris->update();
+}
+
+void Gui::drawPanel(sf::RenderTarget& target) {
+    draw(target);
+    player->draw(target);
+    playButton->draw(target);
+    pauseButton->draw(target);
+    stopButton->draw(target);
+    spareButton->draw(target);
+    progressBar->drawCropped(target);
+}
+
+bool Gui::changedSincePicture() const {
+    const sf::IntRect areas[5] = {playButton->shownArea(), pauseButton->shownArea(),
+                                  stopButton->shownArea(), spareButton->shownArea(),
+                                  progressBar->shownArea()};
+    return !pictureDrawn || !std::equal(areas, areas + 5, pictureAreas) ||
+           player->shownTitle() != pictureTitle;
+}
+
+void Gui::redrawPicture() {
+    drawPanel(picture);
+    picture.display();
+    pictureDrawn = true;
+    pictureAreas[0] = playButton->shownArea();
+    pictureAreas[1] = pauseButton->shownArea();
+    pictureAreas[2] = stopButton->shownArea();
+    pictureAreas[3] = spareButton->shownArea();
+    pictureAreas[4] = progressBar->shownArea();
+    pictureTitle = player->shownTitle();
 }

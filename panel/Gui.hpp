@@ -5,7 +5,10 @@
 // session bus (Mpris), whose requests go through the same buttons and rules as clicks; the
 // textures stay the caller's, and must outlive it. On construction the Gui stores the
 // textures' pixels anew in the byte order of the window (same pixels, cheaper to draw for a
-// software renderer).
+// software renderer). Over an opaque background that covers it, the whole panel is drawn
+// into one picture of its own, again only when something in it changes (a button's frame,
+// the title, the bar's width), and that one picture is put into the window every frame: the
+// same pixels at the cost of one opaque copy.
 #ifndef BRASKO_GUI_HPP
 #define BRASKO_GUI_HPP
 
@@ -15,11 +18,15 @@
 #include "panel/Widget.hpp"
 #include "playback/Player.hpp"
 
+#include <SFML/Graphics/Rect.hpp>
 #include <SFML/Graphics/RenderStates.hpp>
+#include <SFML/Graphics/RenderTarget.hpp>
+#include <SFML/Graphics/RenderTexture.hpp>
 #include <SFML/Graphics/RenderWindow.hpp>
 #include <SFML/Graphics/Shader.hpp>
 #include <SFML/Graphics/Sprite.hpp>
 #include <SFML/Graphics/Texture.hpp>
+#include <SFML/System/String.hpp>
 
 class Gui {
 public:
@@ -31,13 +38,20 @@ public:
     Gui& operator=(const Gui&) = delete;
 
     // Draws the background.
-    void draw(sf::RenderWindow& window);
+    void draw(sf::RenderTarget& target);
 
     // Draws the whole frame (background, title, buttons, progress bar), then seeks if the
     // bar is clicked, applies the playback rules and handles the desktop's requests.
     void update(sf::RenderWindow& window, InputState& input);
 
 private:
+    // Draws everything the panel shows, as it is now, into target.
+    void drawPanel(sf::RenderTarget& target);
+    // Returns true iff the panel looks different now from its picture.
+    bool changedSincePicture() const;
+    // Draws the panel into its picture and remembers how it looked.
+    void redrawPicture();
+
     sf::Sprite background;
     sf::RenderStates backgroundStates; // blending off for an opaque background
     sf::Shader backgroundShader;       // texels as they are, for backgroundStates
@@ -48,6 +62,14 @@ private:
     Widget* progressBar;
     Player* player;
     Mpris* mpris;
+    // The panel as last drawn, and what it showed then: the buttons' and the bar's parts of
+    // their textures, and the title.
+    sf::RenderTexture picture;
+    sf::Sprite pictureSprite;
+    bool usesPicture; // false over a background that lets the last frame show through
+    bool pictureDrawn;
+    sf::IntRect pictureAreas[5];
+    sf::String pictureTitle;
 };
 
 #endif

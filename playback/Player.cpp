@@ -98,4 +98,6 @@ std::string Player::name() const {
     return std::string(text.begin(), text.end());
 }
 
-void Player::draw(sf::RenderWindow& window) { window.draw(title, sf::RenderStates::Default); }
+const sf::String& Player::shownTitle() const { return title.getString(); }
+
+void Player::draw(sf::RenderTarget& target) { target.draw(title, sf::RenderStates::Default); }

@@ -9,7 +9,8 @@
 #define BRASKO_PLAYER_HPP
 
 #include <SFML/Graphics/Font.hpp>
-#include <SFML/Graphics/RenderWindow.hpp>
+#include <SFML/Graphics/RenderTarget.hpp>
+#include <SFML/System/String.hpp>
 #include <SFML/Graphics/Text.hpp>
 #include <irrKlang.h>
 
@@ -54,8 +55,11 @@ public:
     // The title's text in UTF-8: the name of the sound last started, empty before.
     std::string name() const;
 
+    // The title as it is drawn.
+    const sf::String& shownTitle() const;
+
     // Draws the title.
-    void draw(sf::RenderWindow& window);
+    void draw(sf::RenderTarget& target);
 
 private:
     irrklang::ISoundEngine* engine;
