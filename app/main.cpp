@@ -20,7 +20,8 @@ int main() {
     // thread per core: a 300 x 150 frame costs less drawn on this thread than handed out and
     // collected. Read when the first context is made; a value set by the user wins.
     setenv("LP_NUM_THREADS", "0", 0);
-    sf::RenderWindow window(sf::VideoMode(300, 150, 32), "Brasko :: Velmar", sf::Style::Close,
+    const sf::Vector2u size(300, 150);
+    sf::RenderWindow window(sf::VideoMode(size.x, size.y, 32), "Brasko :: Velmar", sf::Style::Close,
                             sf::ContextSettings());
     window.setIcon(IconImage.width, IconImage.height, IconImage.pixel_data);
     window.setFramerateLimit(40);
@@ -45,6 +46,12 @@ int main() {
     // The window is never cleared: every frame paints the background over the last one.
     while (window.isOpen()) {
         input.poll(window);
+        // Some window managers grant a resize that another program asks for whatever the
+        // size hints say (weston's, for X programs): the window takes its one size back.
+        // The size is the one the last resize event reported, known without asking the X
+        // server.
+        if (window.getSize() != size)
+            window.setSize(size);
         gui.update(window, input);
         window.display();
     }
