@@ -56,7 +56,9 @@ Gui::~Gui() {
     delete player;
 }
 
-void Gui::draw(sf::RenderTarget& target) { target.draw(background, backgroundStates); }
+void Gui::draw(sf::RenderTarget& target) {
+    target.draw(background, backgroundStates);
+}
 
 void Gui::update(sf::RenderWindow& window, InputState& input) {
     // The cursor is read once for the whole frame: each reading is a round trip to the X

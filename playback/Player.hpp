@@ -10,8 +10,8 @@
 
 #include <SFML/Graphics/Font.hpp>
 #include <SFML/Graphics/RenderTarget.hpp>
-#include <SFML/System/String.hpp>
 #include <SFML/Graphics/Text.hpp>
+#include <SFML/System/String.hpp>
 #include <irrKlang.h>
 
 #include <cstdint>

@@ -197,8 +197,13 @@ TEST_F(GuiPicturesTest, EveryStateOfThePanelEqualsPlainSpritesAndTextPixelForPix
     const State states[] = {
         {"Play hovered", {}, 15, 114, {1, 2, 4, 6}, "", 0},
         {"Star lit", {{118, 114}}, 250, 60, {0, 2, 4, 7}, "", 0},
-        {"playing, paused at half", {{15, 114}, {43, 114}, {101, 146}}, 250, 60, {1, 3, 4, 6},
-         "granite.mp3", 100},
+        {"playing, paused at half",
+         {{15, 114}, {43, 114}, {101, 146}},
+         250,
+         60,
+         {1, 3, 4, 6},
+         "granite.mp3",
+         100},
         {"stopped", {{15, 114}, {78, 114}}, 250, 60, {0, 2, 5, 6}, "granite.mp3", 0},
     };
     std::filesystem::copy_file(BRASKO_TEST_SONG, work.path() / "granite.mp3");
