@@ -177,9 +177,22 @@ def tearDownModule():
 
 class PlayerTestCase(unittest.TestCase):
     """One running player per test, with its window, pointer and sound output, and the
-    helpers that drive it, look at it and listen to it."""
+    helpers that drive it, look at it and listen to it. Points and pictures are in the
+    coordinates of the normal size; a window drawn `scale` times as large is clicked and
+    read back through them."""
+
+    scale = 1
 
     def setUp(self):
+        self.addCleanup(self.end_player)
+        self.start_player()
+
+    def start_player(self, extra_env=None, rest=True):
+        """Starts the player with the environment additions and waits for its window, its
+        first frame and its sound output; then rests the pointer unless told not to (that
+        moves it through XTest). end_player ends what this got to."""
+        self.player = None
+        self.window = None
         self.work = tempfile.mkdtemp(prefix="brasko-e2e-")
         shutil.copytree(os.environ["BRASKO_RESSOURCES"], os.path.join(self.work, "ressources"))
         shutil.copyfile(os.environ["BRASKO_E2E_SONG"], os.path.join(self.work, "granite.mp3"))
@@ -196,13 +209,13 @@ class PlayerTestCase(unittest.TestCase):
                    BRASKO_FRAME_COUNT_FILE=self.frame_count,
                    DBUS_SESSION_BUS_ADDRESS=self.bus_address())
         env.pop("ALSOFT_DRIVERS", None)
+        env.update(extra_env or {})
         self.env = env
         self.capture = Capture(capture)
         self.out = open(os.path.join(self.work, "brasko.out"), "w")
         started = time.monotonic()
         self.player = subprocess.Popen([os.environ["BRASKO_EXE"]], cwd=self.work, env=env,
                                        stdout=self.out, stderr=subprocess.STDOUT)
-        self.addCleanup(self.end_player)
         found = subprocess.run([os.environ["BRASKO_XWIN"], "find", str(self.player.pid), "10"],
                                capture_output=True, text=True)
         self.assertEqual(0, found.returncode, "the player's window did not appear")
@@ -213,7 +226,8 @@ class PlayerTestCase(unittest.TestCase):
         # The sound device opens in the background as the window appears; from then on the
         # capture grows.
         wait_for(lambda: self.capture.frames() > RATE // 10, 5, "the sound output to run")
-        self.move_to(REST)
+        if rest:
+            self.move_to(REST)
 
     def bus_address(self):
         """The session bus the player is given: here an address where none listens, so that
@@ -223,13 +237,19 @@ class PlayerTestCase(unittest.TestCase):
     def end_player(self):
         """Closes the player if it still runs; it must end with status 0 either way, which
         also fails the test on any report of the sanitizers in a sanitizer build."""
-        if self.player.poll() is None:
-            subprocess.run([os.environ["BRASKO_XWIN"], "close", self.window])
+        player, self.player = self.player, None
+        if player is None:
+            if self.work:
+                shutil.rmtree(self.work, ignore_errors=True)
+            return
+        if player.poll() is None:
+            if self.window:
+                subprocess.run([os.environ["BRASKO_XWIN"], "close", self.window])
             try:
-                self.player.wait(5)
+                player.wait(5 if self.window else 0)
             except subprocess.TimeoutExpired:
-                self.player.kill()
-                self.player.wait()
+                player.kill()
+                player.wait()
         self.out.close()
         with open(self.out.name) as f:
             said = f.read()
@@ -237,8 +257,8 @@ class PlayerTestCase(unittest.TestCase):
             print("kept", self.work)
         else:
             shutil.rmtree(self.work, ignore_errors=True)
-        self.assertEqual(0, self.player.returncode, "the player ended with status %d:\n%s"
-                         % (self.player.returncode, said[-4000:]))
+        self.assertEqual(0, player.returncode, "the player ended with status %d:\n%s"
+                         % (player.returncode, said[-4000:]))
 
     # --- driving the player -------------------------------------------------------------
 
@@ -250,8 +270,8 @@ class PlayerTestCase(unittest.TestCase):
         the counter counts each frame just before it goes on screen, so the third count from
         now comes after a frame that was wholly drawn with the pointer at its new place."""
         before = self.frames_shown()
-        subprocess.run(["xdotool", "mousemove", "--window", self.window, str(point[0]),
-                        str(point[1])], check=True)
+        subprocess.run(["xdotool", "mousemove", "--window", self.window,
+                        str(point[0] * self.scale), str(point[1] * self.scale)], check=True)
         wait_for(lambda: self.frames_shown() >= before + 3, 5, "frames after the move")
 
     def click(self, point):
@@ -260,8 +280,9 @@ class PlayerTestCase(unittest.TestCase):
         where the pointer is when it handles the press, so the pointer may leave only once
         the click has been seen to take effect."""
         before = self.capture.frames()
-        subprocess.run(["xdotool", "mousemove", "--window", self.window, str(point[0]),
-                        str(point[1]), "click", "1"], check=True)
+        subprocess.run(["xdotool", "mousemove", "--window", self.window,
+                        str(point[0] * self.scale), str(point[1] * self.scale), "click", "1"],
+                       check=True)
         return before
 
     def frames_shown(self):
@@ -320,9 +341,10 @@ class PlayerTestCase(unittest.TestCase):
     # --- looking ------------------------------------------------------------------------
 
     def screenshot(self):
+        """The window's picture, one pixel of each scale x scale block."""
         raw = subprocess.run(["xwd", "-silent", "-id", self.window], capture_output=True,
                              check=True).stdout
-        return parse_xwd(raw)
+        return parse_xwd(raw)[::self.scale, ::self.scale]
 
     def background(self):
         return load_rgba(os.path.join(self.work, "ressources", "bg.png"))
