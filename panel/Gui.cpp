@@ -9,16 +9,21 @@
 #include <cstdint>
 
 namespace {
-// The panel's extent: the window's fixed size.
+// The panel's extent, in the coordinates it is laid out in.
 const unsigned panelWidth = 300;
 const unsigned panelHeight = 150;
+
+// The part of the world a view shows.
+sf::FloatRect areaOf(const sf::View& view) {
+    return sf::FloatRect(view.getCenter() - view.getSize() / 2.f, view.getSize());
+}
 } // namespace
 
 Gui::Gui(sf::Texture* textures)
     : background(), backgroundStates(), backgroundShader(), playButton(nullptr),
       pauseButton(nullptr), stopButton(nullptr), spareButton(nullptr), progressBar(nullptr),
       player(nullptr), mpris(nullptr), picture(), pictureSprite(), usesPicture(false),
-      pictureDrawn(false), pictureAreas(), pictureTitle() {
+      pictureDrawn(false), pictureArea(), pictureAreas(), pictureTitle() {
     const sf::Image backgroundImage = textures[0].copyToImage();
     storeInWindowOrder(textures[0], backgroundImage);
     storeInWindowOrder(textures[1], textures[1].copyToImage());
@@ -37,13 +42,7 @@ Gui::Gui(sf::Texture* textures)
     // the panel drawn into a picture of its own is the same as the panel drawn into the window.
     const sf::Vector2u size = textures[0].getSize();
     usesPicture = backgroundStates.blendMode == sf::BlendNone && size.x >= panelWidth &&
-                  size.y >= panelHeight && picture.create(panelWidth, panelHeight);
-    if (usesPicture) {
-        sf::Image blank;
-        blank.create(panelWidth, panelHeight);
-        storeInWindowOrder(picture.getTexture(), blank);
-        pictureSprite.setTexture(picture.getTexture(), true);
-    }
+                  size.y >= panelHeight;
 }
 
 Gui::~Gui() {
@@ -69,10 +68,17 @@ void Gui::update(sf::RenderWindow& window, InputState& input) {
     stopButton->update(input, cursor);
     spareButton->update(input, cursor);
     progressBar->setProgress(static_cast<std::int8_t>(player->progress() & 0xFFu));
+    if (usesPicture && changedSincePicture(window))
+        redrawPicture(window);
     if (usesPicture) {
-        if (changedSincePicture())
-            redrawPicture();
-        window.draw(pictureSprite, backgroundStates);
+        // The picture holds the window's pixels: it goes back into the window one texel to a
+        // pixel through whatever view the window shows.
+        const sf::FloatRect area = pictureArea;
+        sf::RenderStates states = backgroundStates;
+        states.transform.translate(area.left, area.top)
+            .scale(area.width / static_cast<float>(picture.getSize().x),
+                   area.height / static_cast<float>(picture.getSize().y));
+        window.draw(pictureSprite, states);
     } else {
         drawPanel(window);
     }
@@ -115,15 +121,31 @@ void Gui::drawPanel(sf::RenderTarget& target) {
     progressBar->drawCropped(target);
 }
 
-bool Gui::changedSincePicture() const {
+bool Gui::changedSincePicture(const sf::RenderWindow& window) const {
     const sf::IntRect areas[5] = {playButton->shownArea(), pauseButton->shownArea(),
                                   stopButton->shownArea(), spareButton->shownArea(),
                                   progressBar->shownArea()};
-    return !pictureDrawn || !std::equal(areas, areas + 5, pictureAreas) ||
+    return !pictureDrawn || picture.getSize() != window.getSize() ||
+           areaOf(window.getView()) != pictureArea || !std::equal(areas, areas + 5, pictureAreas) ||
            player->shownTitle() != pictureTitle;
 }
 
-void Gui::redrawPicture() {
+void Gui::redrawPicture(const sf::RenderWindow& window) {
+    // As large as the window, and drawn through its view: the same pixels as the window
+    // would get, at any size the window is shown at.
+    const sf::Vector2u size = window.getSize();
+    if (picture.getSize() != size) {
+        if (!picture.create(size.x, size.y)) {
+            usesPicture = false;
+            return;
+        }
+        sf::Image blank;
+        blank.create(size.x, size.y);
+        storeInWindowOrder(picture.getTexture(), blank);
+        pictureSprite.setTexture(picture.getTexture(), true);
+    }
+    picture.setView(window.getView());
+    pictureArea = areaOf(window.getView());
     drawPanel(picture);
     picture.display();
     pictureDrawn = true;

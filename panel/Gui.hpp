@@ -7,8 +7,9 @@
 // textures' pixels anew in the byte order of the window (same pixels, cheaper to draw for a
 // software renderer). Over an opaque background that covers it, the whole panel is drawn
 // into one picture of its own, again only when something in it changes (a button's frame,
-// the title, the bar's width), and that one picture is put into the window every frame: the
-// same pixels at the cost of one opaque copy.
+// the title, the bar's width, the window's size or view), and that one picture is put into
+// the window every frame: the same pixels at the cost of one opaque copy. The view may
+// scale and move the panel, not turn it.
 #ifndef BRASKO_GUI_HPP
 #define BRASKO_GUI_HPP
 
@@ -47,10 +48,12 @@ public:
 private:
     // Draws everything the panel shows, as it is now, into target.
     void drawPanel(sf::RenderTarget& target);
-    // Returns true iff the panel looks different now from its picture.
-    bool changedSincePicture() const;
-    // Draws the panel into its picture and remembers how it looked.
-    void redrawPicture();
+    // Returns true iff the panel looks different now from its picture, or the window shows
+    // it at another size.
+    bool changedSincePicture(const sf::RenderWindow& window) const;
+    // Draws the panel into its picture as the window would show it, and remembers how it
+    // looked.
+    void redrawPicture(const sf::RenderWindow& window);
 
     sf::Sprite background;
     sf::RenderStates backgroundStates; // blending off for an opaque background
@@ -62,12 +65,13 @@ private:
     Widget* progressBar;
     Player* player;
     Mpris* mpris;
-    // The panel as last drawn, and what it showed then: the buttons' and the bar's parts of
-    // their textures, and the title.
+    // The panel as last drawn, and what it showed then: the part of the world the window's
+    // view showed, the buttons' and the bar's parts of their textures, and the title.
     sf::RenderTexture picture;
     sf::Sprite pictureSprite;
     bool usesPicture; // false over a background that lets the last frame show through
     bool pictureDrawn;
+    sf::FloatRect pictureArea;
     sf::IntRect pictureAreas[5];
     sf::String pictureTitle;
 };

@@ -14,6 +14,7 @@
 #include <SFML/Graphics/Sprite.hpp>
 #include <SFML/Graphics/Text.hpp>
 #include <SFML/Graphics/Texture.hpp>
+#include <SFML/Graphics/View.hpp>
 #include <SFML/Window/Mouse.hpp>
 #include <gtest/gtest.h>
 
@@ -223,4 +224,27 @@ TEST_F(GuiPicturesTest, EveryStateOfThePanelEqualsPlainSpritesAndTextPixelForPix
         EXPECT_EQ(0u, differences(expected, seen, where))
             << state.name << ": first difference at " << where;
     }
+}
+
+// A window twice the panel's size that shows it through a view of the panel's extent: the
+// panel's own picture of it must be the window's pixels at that size, title and bar alike.
+TEST_F(GuiPicturesTest, ThePanelShownTwiceAsLargeThroughAViewEqualsPlainSpritesThroughIt) {
+    std::filesystem::copy_file(BRASKO_TEST_SONG, work.path() / "granite.mp3");
+    load(255);
+    gui = std::make_unique<Gui>(textures);
+    frameAt(250, 60);
+    for (const sf::Vector2i click :
+         {sf::Vector2i(15, 114), sf::Vector2i(43, 114), sf::Vector2i(101, 146)}) {
+        frameAt(click.x, click.y, true);
+        frameAt(250, 60);
+    }
+    window.setSize(sf::Vector2u(600, 300));
+    window.setView(sf::View(sf::FloatRect(0, 0, 300, 150)));
+    capture.create(600, 300);
+    frameAt(500, 120);
+    const sf::Image seen = guiFrame(sf::Color::Green);
+    const sf::Image expected = reference(sf::Color::Magenta, {1, 3, 4, 6}, "granite.mp3", 100);
+    ASSERT_EQ(sf::Vector2u(600, 300), seen.getSize());
+    std::string where;
+    EXPECT_EQ(0u, differences(expected, seen, where)) << "first difference at " << where;
 }
