@@ -86,13 +86,17 @@ WindowScale::WindowScale() : scale(1) {
     scale = ofDesktop(desktopResources(), std::getenv("GDK_SCALE"));
 }
 
+sf::Vector2u WindowScale::size() const {
+    return sf::Vector2u(designWidth * scale, designHeight * scale);
+}
+
 sf::VideoMode WindowScale::videoMode() const {
-    return sf::VideoMode(designWidth * scale, designHeight * scale, 32);
+    return sf::VideoMode(size().x, size().y, 32);
 }
 
 void WindowScale::apply(sf::RenderWindow& window) const {
     // A window that cannot be resized gets its size limits anew with its size.
-    window.setSize(sf::Vector2u(designWidth * scale, designHeight * scale));
+    window.setSize(size());
     window.setView(sf::View(sf::FloatRect(0.f, 0.f, static_cast<float>(designWidth),
                                           static_cast<float>(designHeight))));
 }

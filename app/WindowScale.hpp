@@ -16,7 +16,8 @@ public:
     // refused in one line on standard output, and the size is then the normal one.
     WindowScale();
 
-    // The window's size at this scale.
+    // The window's size at this scale, as a size and as a video mode to open it with.
+    sf::Vector2u size() const;
     sf::VideoMode videoMode() const;
 
     // Gives the window the size of this scale, fixed, over a view of the panel's size.

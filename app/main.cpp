@@ -56,6 +56,12 @@ int main() {
             scale.toggle();
             scale.apply(window);
         }
+        // Some window managers grant a resize that another program asks for whatever the
+        // size hints say (weston's, for X programs): the window takes its one size back.
+        // The size is the one the last resize event reported, known without asking the X
+        // server.
+        if (window.getSize() != scale.size())
+            scale.apply(window);
         gui.update(window, input);
         window.display();
     }

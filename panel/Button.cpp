@@ -34,13 +34,18 @@ bool Button::isActive() const { return active; }
 
 void Button::setActive(bool value) { active = value; }
 
-void Button::draw(sf::RenderWindow& window) { window.draw(sprite, sf::RenderStates::Default); }
+void Button::draw(sf::RenderTarget& target) { target.draw(sprite, sf::RenderStates::Default); }
 
 void Button::update(sf::RenderWindow& window, InputState& input) {
     update(window, input, input.mousePosition(window));
 }
 
 void Button::update(sf::RenderWindow& window, InputState& input, sf::Vector2i cursor) {
+    update(input, cursor);
+    draw(window);
+}
+
+void Button::update(InputState& input, sf::Vector2i cursor) {
     setFrame(active ? baseFrame + 1 : baseFrame);
     if (contains(cursor.x, cursor.y)) {
         setFrame(baseFrame + 1);
@@ -49,5 +54,4 @@ void Button::update(sf::RenderWindow& window, InputState& input, sf::Vector2i cu
             input.setClicked(false);
         }
     }
-    draw(window);
 }

@@ -25,7 +25,7 @@ public:
     bool isActive() const;
     void setActive(bool value);
 
-    void draw(sf::RenderWindow& window);
+    void draw(sf::RenderTarget& target);
 
     // Picks the frame for the state and the cursor, flips on a latched click over the
     // button (clearing the latch), then draws.
@@ -33,6 +33,9 @@ public:
 
     // The same with the cursor position already read for this frame.
     void update(sf::RenderWindow& window, InputState& input, sf::Vector2i cursor);
+
+    // Picks the frame and takes a click as update does, without drawing.
+    void update(InputState& input, sf::Vector2i cursor);
 
 private:
     bool active;

@@ -2,19 +2,31 @@
 
 #include "panel/WindowOrder.hpp"
 
+#include <SFML/Graphics/BlendMode.hpp>
 #include <SFML/Graphics/Image.hpp>
 
+#include <algorithm>
 #include <cstdint>
 
 namespace {
 // How far Right and Left jump, in microseconds.
 const std::int64_t jump = 5000000;
+// The panel's extent, in the coordinates it is laid out in.
+const unsigned panelWidth = 300;
+const unsigned panelHeight = 150;
+
+// The part of the world a view shows.
+sf::FloatRect areaOf(const sf::View& view) {
+    return sf::FloatRect(view.getCenter() - view.getSize() / 2.f, view.getSize());
+}
 } // namespace
 
 Gui::Gui(sf::Texture* textures)
     : background(), backgroundStates(), backgroundShader(), playButton(nullptr),
       pauseButton(nullptr), stopButton(nullptr), spareButton(nullptr), progressBar(nullptr),
-      player(nullptr), controls(nullptr), mpris(nullptr), barSought(false), barTarget(0) {
+      player(nullptr), controls(nullptr), mpris(nullptr), barSought(false), barTarget(0),
+      picture(), pictureSprite(), usesPicture(false), pictureDrawn(false), pictureArea(),
+      pictureAreas(), pictureTitle() {
     const sf::Image backgroundImage = textures[0].copyToImage();
     storeInWindowOrder(textures[0], backgroundImage);
     storeInWindowOrder(textures[1], textures[1].copyToImage());
@@ -29,6 +41,12 @@ Gui::Gui(sf::Texture* textures)
     player = new Player();
     controls = new Controls(*player, *playButton, *pauseButton, *stopButton);
     mpris = new Mpris(*player, *controls);
+
+    // Only an opaque background as large as the panel hides the last frame wholly, so that
+    // the panel drawn into a picture of its own is the same as the panel drawn into the window.
+    const sf::Vector2u size = textures[0].getSize();
+    usesPicture = backgroundStates.blendMode == sf::BlendNone && size.x >= panelWidth &&
+                  size.y >= panelHeight;
 }
 
 Gui::~Gui() {
@@ -42,8 +60,8 @@ Gui::~Gui() {
     delete player;
 }
 
-void Gui::draw(sf::RenderWindow& window) {
-    window.draw(background, backgroundStates);
+void Gui::draw(sf::RenderTarget& target) {
+    target.draw(background, backgroundStates);
 }
 
 void Gui::update(sf::RenderWindow& window, InputState& input) {
@@ -62,14 +80,25 @@ void Gui::update(sf::RenderWindow& window, InputState& input) {
              controls->seekBy(key == sf::Keyboard::Right ? jump : -jump))
         mpris->seeked();
 
-    draw(window);
-    player->draw(window);
-    playButton->update(window, input, cursor);
-    pauseButton->update(window, input, cursor);
-    stopButton->update(window, input, cursor);
-    spareButton->update(window, input, cursor);
-    progressBar->drawProgress(window, static_cast<std::int8_t>(player->progress() & 0xFFu));
-
+    playButton->update(input, cursor);
+    pauseButton->update(input, cursor);
+    stopButton->update(input, cursor);
+    spareButton->update(input, cursor);
+    progressBar->setProgress(static_cast<std::int8_t>(player->progress() & 0xFFu));
+    if (usesPicture && changedSincePicture(window))
+        redrawPicture(window);
+    if (usesPicture) {
+        // The picture holds the window's pixels: it goes back into the window one texel to a
+        // pixel through whatever view the window shows.
+        const sf::FloatRect area = pictureArea;
+        sf::RenderStates states = backgroundStates;
+        states.transform.translate(area.left, area.top)
+            .scale(area.width / static_cast<float>(picture.getSize().x),
+                   area.height / static_cast<float>(picture.getSize().y));
+        window.draw(pictureSprite, states);
+    } else {
+        drawPanel(window);
+    }
     // The latch is left set: a press held on the bar seeks again every frame until the
     // next event arrives. Only a seek that lands somewhere else than the last frame's is
     // announced, so that a held press tells the desktop once.
@@ -102,4 +131,50 @@ void Gui::update(sf::RenderWindow& window, InputState& input) {
     // After the rules, so that the desktop hears of what they did in this frame; a request
     // switches a button, which the rules act on in the next.
     mpris->update();
+}
+
+void Gui::drawPanel(sf::RenderTarget& target) {
+    draw(target);
+    player->draw(target);
+    playButton->draw(target);
+    pauseButton->draw(target);
+    stopButton->draw(target);
+    spareButton->draw(target);
+    progressBar->drawCropped(target);
+}
+
+bool Gui::changedSincePicture(const sf::RenderWindow& window) const {
+    const sf::IntRect areas[5] = {playButton->shownArea(), pauseButton->shownArea(),
+                                  stopButton->shownArea(), spareButton->shownArea(),
+                                  progressBar->shownArea()};
+    return !pictureDrawn || picture.getSize() != window.getSize() ||
+           areaOf(window.getView()) != pictureArea || !std::equal(areas, areas + 5, pictureAreas) ||
+           player->shownTitle() != pictureTitle;
+}
+
+void Gui::redrawPicture(const sf::RenderWindow& window) {
+    // As large as the window, and drawn through its view: the same pixels as the window
+    // would get, at any size the window is shown at.
+    const sf::Vector2u size = window.getSize();
+    if (picture.getSize() != size) {
+        if (!picture.create(size.x, size.y)) {
+            usesPicture = false;
+            return;
+        }
+        sf::Image blank;
+        blank.create(size.x, size.y);
+        storeInWindowOrder(picture.getTexture(), blank);
+        pictureSprite.setTexture(picture.getTexture(), true);
+    }
+    picture.setView(window.getView());
+    pictureArea = areaOf(window.getView());
+    drawPanel(picture);
+    picture.display();
+    pictureDrawn = true;
+    pictureAreas[0] = playButton->shownArea();
+    pictureAreas[1] = pauseButton->shownArea();
+    pictureAreas[2] = stopButton->shownArea();
+    pictureAreas[3] = spareButton->shownArea();
+    pictureAreas[4] = progressBar->shownArea();
+    pictureTitle = player->shownTitle();
 }

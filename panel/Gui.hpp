@@ -6,7 +6,11 @@
 // (Mpris); the textures stay the caller's, and must outlive it. Keys: Space plays, pauses
 // and resumes, Right and Left jump 5 s on and back, S stops. On construction the Gui stores the
 // textures' pixels anew in the byte order of the window (same pixels, cheaper to draw for a
-// software renderer).
+// software renderer). Over an opaque background that covers it, the whole panel is drawn
+// into one picture of its own, again only when something in it changes (a button's frame,
+// the title, the bar's width, the window's size or view), and that one picture is put into
+// the window every frame: the same pixels at the cost of one opaque copy. The view may
+// scale and move the panel, not turn it.
 #ifndef BRASKO_GUI_HPP
 #define BRASKO_GUI_HPP
 
@@ -17,11 +21,15 @@
 #include "panel/Widget.hpp"
 #include "playback/Player.hpp"
 
+#include <SFML/Graphics/Rect.hpp>
 #include <SFML/Graphics/RenderStates.hpp>
+#include <SFML/Graphics/RenderTarget.hpp>
+#include <SFML/Graphics/RenderTexture.hpp>
 #include <SFML/Graphics/RenderWindow.hpp>
 #include <SFML/Graphics/Shader.hpp>
 #include <SFML/Graphics/Sprite.hpp>
 #include <SFML/Graphics/Texture.hpp>
+#include <SFML/System/String.hpp>
 
 #include <cstdint>
 
@@ -35,7 +43,7 @@ public:
     Gui& operator=(const Gui&) = delete;
 
     // Draws the background.
-    void draw(sf::RenderWindow& window);
+    void draw(sf::RenderTarget& target);
 
     // Acts on a latched key, draws the whole frame (background, title, buttons, progress
     // bar), then seeks if the bar is clicked, applies the playback rules and handles the
@@ -43,6 +51,15 @@ public:
     void update(sf::RenderWindow& window, InputState& input);
 
 private:
+    // Draws everything the panel shows, as it is now, into target.
+    void drawPanel(sf::RenderTarget& target);
+    // Returns true iff the panel looks different now from its picture, or the window shows
+    // it at another size.
+    bool changedSincePicture(const sf::RenderWindow& window) const;
+    // Draws the panel into its picture as the window would show it, and remembers how it
+    // looked.
+    void redrawPicture(const sf::RenderWindow& window);
+
     sf::Sprite background;
     sf::RenderStates backgroundStates; // blending off for an opaque background
     sf::Shader backgroundShader;       // texels as they are, for backgroundStates
@@ -56,6 +73,15 @@ private:
     Mpris* mpris;
     bool barSought;        // the bar was clicked in the last frame, and sought
     std::int8_t barTarget; // the percent it sought then
+    // The panel as last drawn, and what it showed then: the part of the world the window's
+    // view showed, the buttons' and the bar's parts of their textures, and the title.
+    sf::RenderTexture picture;
+    sf::Sprite pictureSprite;
+    bool usesPicture; // false over a background that lets the last frame show through
+    bool pictureDrawn;
+    sf::FloatRect pictureArea;
+    sf::IntRect pictureAreas[5];
+    sf::String pictureTitle;
 };
 
 #endif

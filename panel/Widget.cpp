@@ -20,7 +20,12 @@ bool Widget::contains(std::int32_t x, std::int32_t y) const {
            fy < pos.y + static_cast<float>(size.y);
 }
 
-void Widget::drawProgress(sf::RenderWindow& window, std::int8_t percent) {
+void Widget::drawProgress(sf::RenderTarget& target, std::int8_t percent) {
+    setProgress(percent);
+    drawCropped(target);
+}
+
+void Widget::setProgress(std::int8_t percent) {
     const sf::Texture* texture = sprite.getTexture();
     if (texture == nullptr)
         return;
@@ -29,5 +34,11 @@ void Widget::drawProgress(sf::RenderWindow& window, std::int8_t percent) {
     const unsigned perPercent = size.x / 100u;
     const unsigned width = perPercent * static_cast<unsigned>(static_cast<int>(percent));
     sprite.setTextureRect(sf::IntRect(0, 0, static_cast<int>(width), static_cast<int>(size.y)));
-    window.draw(sprite, sf::RenderStates::Default);
 }
+
+void Widget::drawCropped(sf::RenderTarget& target) const {
+    if (sprite.getTexture() != nullptr)
+        target.draw(sprite, sf::RenderStates::Default);
+}
+
+sf::IntRect Widget::shownArea() const { return sprite.getTextureRect(); }

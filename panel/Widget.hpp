@@ -5,7 +5,8 @@
 #ifndef BRASKO_WIDGET_HPP
 #define BRASKO_WIDGET_HPP
 
-#include <SFML/Graphics/RenderWindow.hpp>
+#include <SFML/Graphics/Rect.hpp>
+#include <SFML/Graphics/RenderTarget.hpp>
 #include <SFML/Graphics/Sprite.hpp>
 #include <SFML/Graphics/Texture.hpp>
 
@@ -25,7 +26,16 @@ public:
     bool contains(std::int32_t x, std::int32_t y) const;
 
     // Draws the left part of the picture: (texture width / 100) pixels per percent.
-    void drawProgress(sf::RenderWindow& window, std::int8_t percent);
+    void drawProgress(sf::RenderTarget& target, std::int8_t percent);
+
+    // Crops the picture as drawProgress does, without drawing it.
+    void setProgress(std::int8_t percent);
+
+    // Draws the picture as it was last cropped.
+    void drawCropped(sf::RenderTarget& target) const;
+
+    // The part of the texture the widget shows.
+    sf::IntRect shownArea() const;
 
 protected:
     sf::Sprite sprite;

@@ -28,7 +28,7 @@ const char* const texelsAsTheyAre = "uniform sampler2D texture;\n"
 
 } // namespace
 
-void storeInWindowOrder(sf::Texture& texture, const sf::Image& image) {
+void storeInWindowOrder(const sf::Texture& texture, const sf::Image& image) {
     const sf::Vector2u size = texture.getSize();
     if (size.x == 0 || size.y == 0 || image.getSize() != size)
         return;

@@ -15,7 +15,7 @@
 // Stores the texture's pixels, read back as `image`, again in the window's byte order. A
 // texture stored larger than its picture (no support for sizes other than powers of two) is
 // left alone. Needs a current OpenGL context.
-void storeInWindowOrder(sf::Texture& texture, const sf::Image& image);
+void storeInWindowOrder(const sf::Texture& texture, const sf::Image& image);
 
 // Returns the states for drawing `image`, a picture drawn first each frame: without blending
 // iff it is opaque (it covers the last frame whatever the blending, so the renderer need not

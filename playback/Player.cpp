@@ -101,15 +101,17 @@ std::string Player::name() const {
     return std::string(text.begin(), text.end());
 }
 
-void Player::draw(sf::RenderWindow& window) {
-    // In a window drawn larger than its view, the text is laid out at the window's own pixel
+const sf::String& Player::shownTitle() const { return title.getString(); }
+
+void Player::draw(sf::RenderTarget& target) {
+    // In a target drawn larger than its view, the text is laid out at the target's own pixel
     // size and scaled back into the view, so that it shows sharp rather than magnified.
-    const float view = window.getView().getSize().y;
+    const float view = target.getView().getSize().y;
     const unsigned scale =
         view > 0 ? std::max(1u, static_cast<unsigned>(
-                                    std::lround(static_cast<float>(window.getSize().y) / view)))
+                                    std::lround(static_cast<float>(target.getSize().y) / view)))
                  : 1;
     title.setCharacterSize(titleSize * scale);
     title.setScale(1.f / static_cast<float>(scale), 1.f / static_cast<float>(scale));
-    window.draw(title, sf::RenderStates::Default);
+    target.draw(title, sf::RenderStates::Default);
 }

@@ -9,8 +9,9 @@
 #define BRASKO_PLAYER_HPP
 
 #include <SFML/Graphics/Font.hpp>
-#include <SFML/Graphics/RenderWindow.hpp>
+#include <SFML/Graphics/RenderTarget.hpp>
 #include <SFML/Graphics/Text.hpp>
+#include <SFML/System/String.hpp>
 #include <irrKlang.h>
 
 #include <cstdint>
@@ -54,8 +55,11 @@ public:
     // The title's text in UTF-8: the name of the sound last started, empty before.
     std::string name() const;
 
-    // Draws the title, laid out at the size it shows in the window.
-    void draw(sf::RenderWindow& window);
+    // The title as it is drawn.
+    const sf::String& shownTitle() const;
+
+    // Draws the title, laid out at the size it shows in the target.
+    void draw(sf::RenderTarget& target);
 
 private:
     irrklang::ISoundEngine* engine;

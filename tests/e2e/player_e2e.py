@@ -177,9 +177,22 @@ def tearDownModule():
 
 class PlayerTestCase(unittest.TestCase):
     """One running player per test, with its window, pointer and sound output, and the
-    helpers that drive it, look at it and listen to it."""
+    helpers that drive it, look at it and listen to it. Points and pictures are in the
+    coordinates of the normal size; a window drawn `scale` times as large is clicked and
+    read back through them."""
+
+    scale = 1
 
     def setUp(self):
+        self.addCleanup(self.end_player)
+        self.start_player()
+
+    def start_player(self, extra_env=None, rest=True):
+        """Starts the player with the environment additions and waits for its window, its
+        first frame and its sound output; then rests the pointer unless told not to (that
+        moves it through XTest). end_player ends what this got to."""
+        self.player = None
+        self.window = None
         self.work = tempfile.mkdtemp(prefix="brasko-e2e-")
         shutil.copytree(os.environ["BRASKO_RESSOURCES"], os.path.join(self.work, "ressources"))
         shutil.copyfile(os.environ["BRASKO_E2E_SONG"], os.path.join(self.work, "granite.mp3"))
@@ -193,18 +206,19 @@ class PlayerTestCase(unittest.TestCase):
         preload = " ".join(filter(None, [os.environ["BRASKO_FRAME_COUNTER"],
                                          os.environ.get("LD_PRELOAD")]))
         # Window pixels per point of the panel, whatever the desktop's scale.
-        self.scale = 2 if "double_size" in self._testMethodName else 1
+        if "double_size" in self._testMethodName:
+            self.scale = 2
         env = dict(os.environ, ALSOFT_CONF=conf, LD_PRELOAD=preload,
                    BRASKO_FRAME_COUNT_FILE=self.frame_count,
                    DBUS_SESSION_BUS_ADDRESS=self.bus_address(), BRASKO_SCALE=str(self.scale))
         env.pop("ALSOFT_DRIVERS", None)
+        env.update(extra_env or {})
         self.env = env
         self.capture = Capture(capture)
         self.out = open(os.path.join(self.work, "brasko.out"), "w")
         started = time.monotonic()
         self.player = subprocess.Popen([os.environ["BRASKO_EXE"]], cwd=self.work, env=env,
                                        stdout=self.out, stderr=subprocess.STDOUT)
-        self.addCleanup(self.end_player)
         found = subprocess.run([os.environ["BRASKO_XWIN"], "find", str(self.player.pid), "10"],
                                capture_output=True, text=True)
         self.assertEqual(0, found.returncode, "the player's window did not appear")
@@ -215,7 +229,8 @@ class PlayerTestCase(unittest.TestCase):
         # The sound device opens in the background as the window appears; from then on the
         # capture grows.
         wait_for(lambda: self.capture.frames() > RATE // 10, 5, "the sound output to run")
-        self.move_to(REST)
+        if rest:
+            self.move_to(REST)
 
     def bus_address(self):
         """The session bus the player is given: here an address where none listens, so that
@@ -225,13 +240,19 @@ class PlayerTestCase(unittest.TestCase):
     def end_player(self):
         """Closes the player if it still runs; it must end with status 0 either way, which
         also fails the test on any report of the sanitizers in a sanitizer build."""
-        if self.player.poll() is None:
-            subprocess.run([os.environ["BRASKO_XWIN"], "close", self.window])
+        player, self.player = self.player, None
+        if player is None:
+            if self.work:
+                shutil.rmtree(self.work, ignore_errors=True)
+            return
+        if player.poll() is None:
+            if self.window:
+                subprocess.run([os.environ["BRASKO_XWIN"], "close", self.window])
             try:
-                self.player.wait(5)
+                player.wait(5 if self.window else 0)
             except subprocess.TimeoutExpired:
-                self.player.kill()
-                self.player.wait()
+                player.kill()
+                player.wait()
         self.out.close()
         with open(self.out.name) as f:
             said = f.read()
@@ -239,8 +260,8 @@ class PlayerTestCase(unittest.TestCase):
             print("kept", self.work)
         else:
             shutil.rmtree(self.work, ignore_errors=True)
-        self.assertEqual(0, self.player.returncode, "the player ended with status %d:\n%s"
-                         % (self.player.returncode, said[-4000:]))
+        self.assertEqual(0, player.returncode, "the player ended with status %d:\n%s"
+                         % (player.returncode, said[-4000:]))
 
     # --- driving the player -------------------------------------------------------------
 

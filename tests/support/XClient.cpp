@@ -39,43 +39,73 @@ XClient::XClient(sf::WindowHandle handle) : display(XOpenDisplay(nullptr)), wind
 
 XClient::~XClient() { XCloseDisplay(display); }
 
-bool XClient::findWindowOf(pid_t pid) {
+namespace {
+// Returns true iff the X server says that process pid made window.
+bool madeBy(Display* display, Window window, pid_t pid) {
+    XResClientIdSpec client{window, XRES_CLIENT_ID_PID_MASK};
+    long found = 0;
+    XResClientIdValue* values = nullptr;
+    if (XResQueryClientIds(display, 1, &client, &found, &values) != Success)
+        return false;
+    bool made = false;
+    for (long v = 0; v < found; ++v)
+        made = made || XResGetClientPid(&values[v]) == pid;
+    XResClientIdsDestroy(found, values);
+    return made;
+}
+
+// The first viewable window of process pid among parent's children, or within the children
+// of theirs that belong to another process (the frames a window manager puts around the
+// windows it manages), `depth` levels down; 0 if none.
+Window viewableWindowOf(Display* display, Window parent, pid_t pid, int depth) {
     Window root = 0;
-    Window parent = 0;
+    Window up = 0;
     Window* children = nullptr;
     unsigned int count = 0;
-    window = 0;
-    if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count) == 0)
-        return false;
-    // The X server knows which process owns each window's connection (X-Resource
-    // extension); the program's hidden context windows are never mapped, so the first
-    // viewable one is its main window.
+    if (XQueryTree(display, parent, &root, &up, &children, &count) == 0)
+        return 0;
+    Window window = 0;
     for (unsigned int i = 0; i < count && window == 0; ++i) {
         XWindowAttributes attributes;
         if (XGetWindowAttributes(display, children[i], &attributes) == 0 ||
             attributes.map_state != IsViewable)
             continue;
-        XResClientIdSpec client{children[i], XRES_CLIENT_ID_PID_MASK};
-        long found = 0;
-        XResClientIdValue* values = nullptr;
-        if (XResQueryClientIds(display, 1, &client, &found, &values) != Success)
-            continue;
-        for (long v = 0; v < found; ++v)
-            if (XResGetClientPid(&values[v]) == pid)
-                window = children[i];
-        XResClientIdsDestroy(found, values);
+        if (madeBy(display, children[i], pid))
+            window = children[i];
+        else if (depth > 1)
+            window = viewableWindowOf(display, children[i], pid, depth - 1);
     }
     if (children != nullptr)
         XFree(children);
+    return window;
+}
+
+int ignoreError(Display*, XErrorEvent*) { return 0; }
+} // namespace
+
+bool XClient::findWindowOf(pid_t pid) {
+    // The X server knows which process owns each window's connection (X-Resource
+    // extension); the program's hidden context windows are never mapped, so the first
+    // viewable one is its main window. Windows may go meanwhile: Xlib's default handler
+    // would end the test program.
+    XErrorHandler previous = XSetErrorHandler(ignoreError);
+    window = viewableWindowOf(display, DefaultRootWindow(display), pid, 3);
+    sync();
+    XSetErrorHandler(previous);
     return window != 0;
 }
 
 sf::WindowHandle XClient::handle() const { return window; }
 
 bool XClient::isViewable() {
+    // A window that is gone is not viewable; without this handler, asking of it would end
+    // the test program.
+    XErrorHandler previous = XSetErrorHandler(ignoreError);
     XWindowAttributes attributes;
-    return XGetWindowAttributes(display, window, &attributes) != 0 &&
-           attributes.map_state == IsViewable;
+    const bool viewable = XGetWindowAttributes(display, window, &attributes) != 0 &&
+                          attributes.map_state == IsViewable;
+    XSetErrorHandler(previous);
+    return viewable;
 }
 
 std::string XClient::title() {
@@ -163,8 +193,6 @@ void XClient::setResources(const std::string& text) {
 }
 
 namespace {
-int ignoreError(Display*, XErrorEvent*) { return 0; }
-
 // The 8-bit channel of pixel selected by mask.
 sf::Uint8 channel(unsigned long pixel, unsigned long mask) {
     if (mask == 0)

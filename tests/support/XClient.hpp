@@ -23,12 +23,12 @@ public:
     XClient(const XClient&) = delete;
     XClient& operator=(const XClient&) = delete;
 
-    // Looks for a viewable top-level window of process pid and works on it from then on.
-    // Returns true iff one was found.
+    // Looks for a viewable top-level window of process pid, also inside a window manager's
+    // frame, and works on it from then on. Returns true iff one was found.
     bool findWindowOf(pid_t pid);
     sf::WindowHandle handle() const;
 
-    // Returns true iff the window is mapped and viewable.
+    // Returns true iff the window is mapped and viewable; false once it is gone.
     bool isViewable();
 
     std::string title();
