@@ -24,7 +24,9 @@ from player_e2e import RATE, wait_for
 # window opens at and keeps.
 CASES = [
     ("openbox", {}, (300, 150)),
+    ("openbox", {"BRASKO_SCALE": "2"}, (600, 300)),
     ("weston", {}, (300, 150)),
+    ("weston", {"BRASKO_SCALE": "2"}, (600, 300)),
 ]
 TAKES_INPUT = {"openbox"}
 
@@ -62,7 +64,9 @@ class Desktop:
                 env["XDG_RUNTIME_DIR"] = os.path.join(folder, "runtime")
                 os.mkdir(env["XDG_RUNTIME_DIR"], 0o700)
                 self.spawn(["weston", "--backend=headless-backend.so", "--xwayland",
-                            "--socket=brasko", "--idle-time=0", "--log=" + self.log], env)
+                            "--socket=brasko", "--idle-time=0", "--log=" + self.log,
+                            # Large enough for the window at twice its size, wholly seen.
+                            "--width=1280", "--height=1024"], env)
                 self.display = wait_for(self.xwayland_display, 10, "weston's X display")
             wait_for(self.managed, 10, "%s on %s" % (manager, self.display), every=0.05)
         except BaseException:
