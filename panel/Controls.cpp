@@ -37,8 +37,8 @@ bool Controls::ask(Request request) {
 bool Controls::seekBy(std::int64_t offset) {
     if (!player.isPlaying())
         return false;
-    const std::int64_t now = microseconds(player.position());
-    const std::int64_t end = microseconds(player.length());
+    const std::int64_t now = position();
+    const std::int64_t end = length();
     // Compared before adding, so that no offset overflows; past the end MPRIS asks for a
     // Next, which this player has not.
     if (offset > end - now)
@@ -47,9 +47,13 @@ bool Controls::seekBy(std::int64_t offset) {
 }
 
 bool Controls::seekTo(std::int64_t time) {
-    if (!player.isPlaying() || time < 0 || time > microseconds(player.length()))
+    if (!player.isPlaying() || time < 0 || time > length())
         return false;
     // The sound is sought to the millisecond: the nearest one.
     player.seekTo(static_cast<std::uint32_t>((time + 500) / 1000));
     return true;
 }
+
+std::int64_t Controls::position() const { return microseconds(player.position()); }
+
+std::int64_t Controls::length() const { return microseconds(player.length()); }

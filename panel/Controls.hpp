@@ -31,6 +31,10 @@ public:
     // does nothing. Returns true iff it moved.
     bool seekTo(std::int64_t time);
 
+    // The sound's position and length in microseconds, the unit of the jumps above.
+    std::int64_t position() const;
+    std::int64_t length() const;
+
 private:
     Player& player;
     Button& playButton;

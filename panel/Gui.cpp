@@ -143,10 +143,17 @@ void Gui::drawPanel(sf::RenderTarget& target) {
     progressBar->drawCropped(target);
 }
 
+void Gui::shownAreas(sf::IntRect (&areas)[5]) const {
+    areas[0] = playButton->shownArea();
+    areas[1] = pauseButton->shownArea();
+    areas[2] = stopButton->shownArea();
+    areas[3] = spareButton->shownArea();
+    areas[4] = progressBar->shownArea();
+}
+
 bool Gui::changedSincePicture(const sf::RenderWindow& window) const {
-    const sf::IntRect areas[5] = {playButton->shownArea(), pauseButton->shownArea(),
-                                  stopButton->shownArea(), spareButton->shownArea(),
-                                  progressBar->shownArea()};
+    sf::IntRect areas[5];
+    shownAreas(areas);
     return !pictureDrawn || picture.getSize() != window.getSize() ||
            areaOf(window.getView()) != pictureArea || !std::equal(areas, areas + 5, pictureAreas) ||
            player->shownTitle() != pictureTitle;
@@ -171,10 +178,6 @@ void Gui::redrawPicture(const sf::RenderWindow& window) {
     drawPanel(picture);
     picture.display();
     pictureDrawn = true;
-    pictureAreas[0] = playButton->shownArea();
-    pictureAreas[1] = pauseButton->shownArea();
-    pictureAreas[2] = stopButton->shownArea();
-    pictureAreas[3] = spareButton->shownArea();
-    pictureAreas[4] = progressBar->shownArea();
+    shownAreas(pictureAreas);
     pictureTitle = player->shownTitle();
 }

@@ -53,6 +53,8 @@ public:
 private:
     // Draws everything the panel shows, as it is now, into target.
     void drawPanel(sf::RenderTarget& target);
+    // The parts of their textures the four buttons and the bar show now, in that order.
+    void shownAreas(sf::IntRect (&areas)[5]) const;
     // Returns true iff the panel looks different now from its picture, or the window shows
     // it at another size.
     bool changedSincePicture(const sf::RenderWindow& window) const;

@@ -28,10 +28,6 @@ std::string workingFolder() {
     return std::filesystem::current_path(failed).string();
 }
 
-std::int64_t microseconds(std::uint32_t milliseconds) {
-    return static_cast<std::int64_t>(milliseconds) * 1000;
-}
-
 // The file URI of an absolute path: every byte but letters, digits, "-._~" and "/" is
 // percent-encoded, so that any folder name gives a valid URI.
 std::string fileUri(const std::string& path) {
@@ -191,21 +187,20 @@ int Mpris::Calls::status(sd_bus*, const char*, const char*, const char*, sd_bus_
 int Mpris::Calls::metadata(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply,
                            void* data, sd_bus_error*) {
     Mpris& self = *static_cast<Mpris*>(data);
-    const std::uint32_t length = self.player.length();
+    const std::int64_t length = self.controls.length();
     if (length == 0)
         return sd_bus_message_append(reply, "a{sv}", 1, "mpris:trackid", "o", noTrack);
     // The sound's name is the file name as the player opened it, relative to the folder.
     const std::string title = self.player.name();
     const std::string file = !title.empty() && title[0] == '/' ? title : self.folder + "/" + title;
     return sd_bus_message_append(reply, "a{sv}", 4, "mpris:trackid", "o", trackPath, "mpris:length",
-                                 "x", microseconds(length), "xesam:title", "s", title.c_str(),
+                                 "x", length, "xesam:title", "s", title.c_str(),
                                  "xesam:url", "s", fileUri(file).c_str());
 }
 
 int Mpris::Calls::position(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply,
                            void* data, sd_bus_error*) {
-    return sd_bus_message_append(reply, "x",
-                                 microseconds(static_cast<Mpris*>(data)->player.position()));
+    return sd_bus_message_append(reply, "x", static_cast<Mpris*>(data)->controls.position());
 }
 
 int Mpris::Calls::yes(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*,
@@ -291,8 +286,7 @@ void Mpris::update() {
 
 void Mpris::seeked() {
     if (bus != nullptr && player.isPlaying())
-        sd_bus_emit_signal(bus, objectPath, playerInterface, "Seeked", "x",
-                           microseconds(player.position()));
+        sd_bus_emit_signal(bus, objectPath, playerInterface, "Seeked", "x", controls.position());
 }
 
 const char* Mpris::status() const {
