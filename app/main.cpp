@@ -5,6 +5,8 @@
 #include "app/InputState.hpp"
 #include "app/WindowScale.hpp"
 #include "panel/Gui.hpp"
+#include "session/Mpris.hpp"
+#include "session/SongOpener.hpp"
 
 #include <SFML/Graphics/Rect.hpp>
 #include <SFML/Graphics/RenderWindow.hpp>
@@ -47,6 +49,8 @@ int main() {
 
     InputState input;
     Gui gui(textures);
+    SongOpener opener(gui.remote());
+    Mpris mpris(gui.remote());
 
     // The window is never cleared: every frame paints the background over the last one.
     while (window.isOpen()) {
@@ -63,6 +67,9 @@ int main() {
         if (window.getSize() != scale.size())
             scale.apply(window);
         gui.update(window, input);
+        // After the panel's rules, so that the desktop hears of what they did in this frame;
+        // a request switches a button, which the rules act on in the next.
+        mpris.update();
         window.display();
     }
     return 0;

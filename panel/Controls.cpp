@@ -7,7 +7,8 @@ std::int64_t microseconds(std::uint32_t milliseconds) {
 } // namespace
 
 Controls::Controls(Player& player, Button& playButton, Button& pauseButton, Button& stopButton)
-    : player(player), playButton(playButton), pauseButton(pauseButton), stopButton(stopButton) {}
+    : player(player), playButton(playButton), pauseButton(pauseButton), stopButton(stopButton),
+      jumped(false) {}
 
 bool Controls::ask(Request request) {
     const bool playing = player.isPlaying();
@@ -53,6 +54,33 @@ bool Controls::seekTo(std::int64_t time) {
     player.seekTo(static_cast<std::uint32_t>((time + 500) / 1000));
     return true;
 }
+
+void Controls::open(const std::string& path) {
+    // Stopped here rather than by the rules, so that the old sound is never heard again,
+    // whatever the rules do with the new one.
+    if (player.isPlaying())
+        player.stop();
+    player.open(path);
+    playButton.setActive(true);
+    pauseButton.setActive(false);
+    stopButton.setActive(false);
+}
+
+void Controls::markJump() { jumped = true; }
+
+bool Controls::takeJump() {
+    const bool was = jumped;
+    jumped = false;
+    return was;
+}
+
+bool Controls::isPlaying() const { return player.isPlaying(); }
+
+bool Controls::isPaused() const { return player.isPaused(); }
+
+std::string Controls::name() const { return player.name(); }
+
+std::string Controls::path() const { return player.path(); }
 
 std::int64_t Controls::position() const { return microseconds(player.position()); }
 

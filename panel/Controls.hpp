@@ -1,8 +1,9 @@
 // Playback asked for from outside the pointer: by the keyboard and by the desktop's media
 // controls (Mpris), which both go through it so that they answer alike. A request acts as
 // the matching click does: it switches a button, and the panel's playback rules do the rest,
-// so the window always shows what was asked. A jump moves playback to an exact time. The
-// control panel makes one after its buttons and its player, which must outlive it.
+// so the window always shows what was asked. A jump moves playback to an exact time. A song
+// opened from outside (the command line, the desktop, a drop) replaces the one Play starts.
+// The control panel makes one after its buttons and its player, which must outlive it.
 #ifndef BRASKO_CONTROLS_HPP
 #define BRASKO_CONTROLS_HPP
 
@@ -10,6 +11,7 @@
 #include "playback/Player.hpp"
 
 #include <cstdint>
+#include <string>
 
 class Controls {
 public:
@@ -31,6 +33,23 @@ public:
     // does nothing. Returns true iff it moved.
     bool seekTo(std::int64_t time);
 
+    // Ends the sound now playing at once, makes path the song that Play starts, and lights
+    // Play (Pause and Stop dark), so that the panel's rules start it in its next update.
+    void open(const std::string& path);
+
+    // Records that playback jumped at the user's hand (the bar, a key), for whoever tells the
+    // desktop; takeJump() returns true iff one was recorded since its last call, and forgets it.
+    void markJump();
+    bool takeJump();
+
+    // The player's state, as the desktop reads it.
+    bool isPlaying() const;
+    bool isPaused() const;
+    // The title's text in UTF-8: the name of the sound last started, empty before.
+    std::string name() const;
+    // The path of the sound last started, as it was opened; empty before.
+    std::string path() const;
+
     // The sound's position and length in microseconds, the unit of the jumps above.
     std::int64_t position() const;
     std::int64_t length() const;
@@ -40,6 +59,7 @@ private:
     Button& playButton;
     Button& pauseButton;
     Button& stopButton;
+    bool jumped;
 };
 
 #endif

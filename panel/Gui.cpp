@@ -24,7 +24,7 @@ sf::FloatRect areaOf(const sf::View& view) {
 Gui::Gui(sf::Texture* textures)
     : background(), backgroundStates(), backgroundShader(), playButton(nullptr),
       pauseButton(nullptr), stopButton(nullptr), spareButton(nullptr), progressBar(nullptr),
-      player(nullptr), controls(nullptr), mpris(nullptr), barSought(false), barTarget(0),
+      player(nullptr), controls(nullptr), barSought(false), barTarget(0),
       picture(), pictureSprite(), usesPicture(false), pictureDrawn(false), pictureArea(),
       pictureAreas(), pictureTitle() {
     const sf::Image backgroundImage = textures[0].copyToImage();
@@ -40,7 +40,6 @@ Gui::Gui(sf::Texture* textures)
     progressBar = new Widget(textures[2], 0, 143);
     player = new Player();
     controls = new Controls(*player, *playButton, *pauseButton, *stopButton);
-    mpris = new Mpris(*player, *controls);
 
     // Only an opaque background as large as the panel hides the last frame wholly, so that
     // the panel drawn into a picture of its own is the same as the panel drawn into the window.
@@ -50,7 +49,6 @@ Gui::Gui(sf::Texture* textures)
 }
 
 Gui::~Gui() {
-    delete mpris;
     delete controls;
     delete playButton;
     delete pauseButton;
@@ -78,7 +76,7 @@ void Gui::update(sf::RenderWindow& window, InputState& input) {
         controls->ask(Controls::Request::stop);
     else if ((key == sf::Keyboard::Right || key == sf::Keyboard::Left) &&
              controls->seekBy(key == sf::Keyboard::Right ? jump : -jump))
-        mpris->seeked();
+        controls->markJump();
 
     playButton->update(input, cursor);
     pauseButton->update(input, cursor);
@@ -107,7 +105,7 @@ void Gui::update(sf::RenderWindow& window, InputState& input) {
         const auto target = static_cast<std::int8_t>((cursor.x / 2) & 0xFF);
         player->seek(target);
         if (!barSought || target != barTarget)
-            mpris->seeked();
+            controls->markJump();
         barTarget = target;
     }
     barSought = seeking;
@@ -127,11 +125,9 @@ void Gui::update(sf::RenderWindow& window, InputState& input) {
         pauseButton->setActive(false);
         stopButton->setActive(false);
     }
-
-    // After the rules, so that the desktop hears of what they did in this frame; a request
-    // switches a button, which the rules act on in the next.
-    mpris->update();
 }
+
+Controls& Gui::remote() { return *controls; }
 
 void Gui::drawPanel(sf::RenderTarget& target) {
     draw(target);

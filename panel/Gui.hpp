@@ -1,9 +1,8 @@
 // Everything the window shows and the rules that tie the buttons to the player. The entry
 // function makes one Gui from its three textures (background, button sheet, progress bar),
 // calls update() once a frame, and destroys it first when the loop ends. The Gui owns its
-// four buttons, the progress bar, the player, the Controls through which keys and the
-// desktop's requests act as clicks, and the player's presence on the desktop's session bus
-// (Mpris); the textures stay the caller's, and must outlive it. Keys: Space plays, pauses
+// four buttons, the progress bar, the player, and the Controls through which keys and the
+// desktop's requests act as clicks; the textures stay the caller's, and must outlive it. Keys: Space plays, pauses
 // and resumes, Right and Left jump 5 s on and back, S stops. On construction the Gui stores the
 // textures' pixels anew in the byte order of the window (same pixels, cheaper to draw for a
 // software renderer). Over an opaque background that covers it, the whole panel is drawn
@@ -17,7 +16,6 @@
 #include "app/InputState.hpp"
 #include "panel/Button.hpp"
 #include "panel/Controls.hpp"
-#include "panel/Mpris.hpp"
 #include "panel/Widget.hpp"
 #include "playback/Player.hpp"
 
@@ -46,9 +44,11 @@ public:
     void draw(sf::RenderTarget& target);
 
     // Acts on a latched key, draws the whole frame (background, title, buttons, progress
-    // bar), then seeks if the bar is clicked, applies the playback rules and handles the
-    // desktop's requests.
+    // bar), then seeks if the bar is clicked and applies the playback rules.
     void update(sf::RenderWindow& window, InputState& input);
+
+    // The Controls through which the keyboard and the desktop act on playback as clicks do.
+    Controls& remote();
 
 private:
     // Draws everything the panel shows, as it is now, into target.
@@ -72,7 +72,6 @@ private:
     Widget* progressBar;
     Player* player;
     Controls* controls;
-    Mpris* mpris;
     bool barSought;        // the bar was clicked in the last frame, and sought
     std::int8_t barTarget; // the percent it sought then
     // The panel as last drawn, and what it showed then: the part of the world the window's

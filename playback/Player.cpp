@@ -9,7 +9,7 @@
 #include <locale>
 
 namespace {
-const char* const songPath = "granite.mp3";
+const char* const defaultSong = "granite.mp3";
 const char* const fontPath = "./ressources/BKANT.TTF";
 const unsigned titleSize = 20; // pixels, at the window's design size
 } // namespace
@@ -17,7 +17,7 @@ const unsigned titleSize = 20; // pixels, at the window's design size
 Player::Player()
     : engine(irrklang::createIrrKlangDevice(irrklang::ESOD_AUTO_DETECT,
                                             irrklang::ESEO_DEFAULT_OPTIONS, 0, IRR_KLANG_VERSION)),
-      sound(nullptr), playing(false), paused(false), font(), title() {
+      sound(nullptr), playing(false), paused(false), song(defaultSong), font(), title() {
     font.loadFromFile(fontPath);
     title.setFont(font);
     title.setPosition(5.f, 5.f);
@@ -49,15 +49,20 @@ std::uint32_t Player::progress() {
     return static_cast<std::uint32_t>(position * 100u / length);
 }
 
+void Player::open(const std::string& path) { song = path; }
+
 void Player::play() {
     if (sound != nullptr) {
         sound->drop();
         sound = nullptr;
     }
     if (engine != nullptr)
-        sound = engine->play2D(songPath, false, false, true, irrklang::ESM_AUTO_DETECT, false);
-    if (sound != nullptr)
-        title.setString(sf::String(sound->getSoundSource()->getName(), std::locale()));
+        sound = engine->play2D(song.c_str(), false, false, true, irrklang::ESM_AUTO_DETECT, false);
+    if (sound != nullptr) {
+        // The file's name alone: a song opened from another folder shows as granite.mp3 does.
+        const std::string name = sound->getSoundSource()->getName();
+        title.setString(sf::String(name.substr(name.find_last_of('/') + 1), std::locale()));
+    }
     playing = true;
     paused = false;
 }
@@ -99,6 +104,10 @@ std::uint32_t Player::length() { return sound == nullptr ? 0 : sound->getPlayLen
 std::string Player::name() const {
     const std::basic_string<sf::Uint8> text = title.getString().toUtf8();
     return std::string(text.begin(), text.end());
+}
+
+std::string Player::path() const {
+    return sound == nullptr ? std::string() : std::string(sound->getSoundSource()->getName());
 }
 
 const sf::String& Player::shownTitle() const { return title.getString(); }

@@ -1,5 +1,6 @@
-// Plays the one song, "granite.mp3", through the sound engine and shows the name of the
-// sound last started in the window's top-left corner. It offers play, pause toggle, stop
+// Plays one song through the sound engine, "granite.mp3" unless another is opened, and shows
+// the file name of the sound last started (without its folders) in the window's top-left
+// corner. It offers play, pause toggle, stop
 // and seek, reports progress as a whole percentage and whether the song has finished, and
 // keeps its own `playing` and `paused` flags, which the control panel compares with its
 // buttons every frame. For the desktop's media controls it also tells the exact position
@@ -33,6 +34,9 @@ public:
     // How far the current sound has got, in whole percent of its length; 0 without a sound.
     std::uint32_t progress();
 
+    // Makes path the song that play() starts from now on; what plays now is not touched.
+    void open(const std::string& path);
+
     // Starts the song from its beginning, unpaused, giving back the previous handle first.
     void play();
 
@@ -55,6 +59,9 @@ public:
     // The title's text in UTF-8: the name of the sound last started, empty before.
     std::string name() const;
 
+    // The path of the sound last started, as it was opened; empty before.
+    std::string path() const;
+
     // The title as it is drawn.
     const sf::String& shownTitle() const;
 
@@ -66,6 +73,7 @@ private:
     irrklang::ISound* sound;
     bool playing;
     bool paused;
+    std::string song; // the path play() starts
     sf::Font font;
     sf::Text title;
 };

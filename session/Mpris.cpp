@@ -1,4 +1,6 @@
-#include "panel/Mpris.hpp"
+#include "session/Mpris.hpp"
+
+#include "session/FileUri.hpp"
 
 #include <systemd/sd-bus.h>
 
@@ -26,27 +28,6 @@ const unsigned nameExists = 3;
 std::string workingFolder() {
     std::error_code failed;
     return std::filesystem::current_path(failed).string();
-}
-
-// The file URI of an absolute path: every byte but letters, digits, "-._~" and "/" is
-// percent-encoded, so that any folder name gives a valid URI.
-std::string fileUri(const std::string& path) {
-    const char* const hex = "0123456789ABCDEF";
-    std::string uri = "file://";
-    for (const char c : path) {
-        const auto byte = static_cast<unsigned char>(c);
-        const bool plain = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
-                           (byte >= '0' && byte <= '9') || byte == '-' || byte == '.' ||
-                           byte == '_' || byte == '~' || byte == '/';
-        if (plain) {
-            uri += c;
-        } else {
-            uri += '%';
-            uri += hex[byte >> 4];
-            uri += hex[byte & 15];
-        }
-    }
-    return uri;
 }
 
 } // namespace
@@ -190,12 +171,13 @@ int Mpris::Calls::metadata(sd_bus*, const char*, const char*, const char*, sd_bu
     const std::int64_t length = self.controls.length();
     if (length == 0)
         return sd_bus_message_append(reply, "a{sv}", 1, "mpris:trackid", "o", noTrack);
-    // The sound's name is the file name as the player opened it, relative to the folder.
-    const std::string title = self.player.name();
-    const std::string file = !title.empty() && title[0] == '/' ? title : self.folder + "/" + title;
+    // The sound's path is the file name as the player opened it, maybe relative to the folder.
+    const std::string title = self.controls.name();
+    const std::string path = self.controls.path();
+    const std::string file = !path.empty() && path[0] == '/' ? path : self.folder + "/" + path;
     return sd_bus_message_append(reply, "a{sv}", 4, "mpris:trackid", "o", trackPath, "mpris:length",
                                  "x", length, "xesam:title", "s", title.c_str(),
-                                 "xesam:url", "s", fileUri(file).c_str());
+                                 "xesam:url", "s", FileUri::of(file).c_str());
 }
 
 int Mpris::Calls::position(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply,
@@ -236,8 +218,8 @@ int Mpris::Calls::ignore(sd_bus*, const char*, const char*, const char*, sd_bus_
     return sd_bus_message_read(value, "d", &unused);
 }
 
-Mpris::Mpris(Player& player, Controls& controls)
-    : player(player), controls(controls), bus(nullptr), folder(workingFolder()),
+Mpris::Mpris(Controls& controls)
+    : controls(controls), bus(nullptr), folder(workingFolder()),
       lastStatus(status()), lastLength(0), lastTitle(), buttonSwitched(false) {
     // Connecting does not wait: the handshake and the name's answer are handled by update().
     if (sd_bus_open_user(&bus) < 0 ||
@@ -262,12 +244,14 @@ void Mpris::update() {
         lastStatus = status();
         changed[count++] = "PlaybackStatus";
     }
-    const std::uint32_t length = player.length();
-    if (length != lastLength || (length > 0 && player.name() != lastTitle)) {
+    const std::int64_t length = controls.length();
+    if (length != lastLength || (length > 0 && controls.name() != lastTitle)) {
         lastLength = length;
-        lastTitle = length > 0 ? player.name() : std::string();
+        lastTitle = length > 0 ? controls.name() : std::string();
         changed[count++] = "Metadata";
     }
+    if (controls.takeJump())
+        seeked();
     if (count > 0)
         sd_bus_emit_properties_changed_strv(bus, objectPath, playerInterface,
                                             const_cast<char**>(changed));
@@ -285,14 +269,14 @@ void Mpris::update() {
 }
 
 void Mpris::seeked() {
-    if (bus != nullptr && player.isPlaying())
+    if (bus != nullptr && controls.isPlaying())
         sd_bus_emit_signal(bus, objectPath, playerInterface, "Seeked", "x", controls.position());
 }
 
 const char* Mpris::status() const {
-    if (!player.isPlaying())
+    if (!controls.isPlaying())
         return "Stopped";
-    return player.isPaused() ? "Paused" : "Playing";
+    return controls.isPaused() ? "Paused" : "Playing";
 }
 
 void Mpris::leaveBus(const char* why) {

@@ -1,16 +1,15 @@
 // The player as the desktop sees it on the session bus: the MPRIS interfaces
 // org.mpris.MediaPlayer2 and org.mpris.MediaPlayer2.Player at /org/mpris/MediaPlayer2, through
 // which media keys, the desktop's "now playing" controls and playerctl read and drive it. The
-// control panel makes one after its player and its Controls, which must outlive it, calls
-// update() once a frame, and destroys it first. Requests go through the panel's Controls, as
-// the keyboard's do: they act as the matching clicks, so the window always shows what the
-// desktop asked for. Without a session bus, or once the bus has gone, it says so once
+// entry function makes one after the control panel, from the panel's Controls, which must
+// outlive it, and calls update() once a frame after the panel's. Requests go through the
+// Controls, as the keyboard's do: they act as the matching clicks, so the window always shows
+// what the desktop asked for. Without a session bus, or once the bus has gone, it says so once
 // on standard output and does nothing more. It never waits for the bus.
 #ifndef BRASKO_MPRIS_HPP
 #define BRASKO_MPRIS_HPP
 
 #include "panel/Controls.hpp"
-#include "playback/Player.hpp"
 
 #include <cstdint>
 #include <string>
@@ -22,16 +21,17 @@ public:
     // Connects to the session bus and asks for the name org.mpris.MediaPlayer2.brasko, or
     // org.mpris.MediaPlayer2.brasko.instance<pid> when another player holds it; the bus
     // answers later, during update().
-    Mpris(Player& player, Controls& controls);
+    explicit Mpris(Controls& controls);
     // Leaves the bus, and with it the name.
     ~Mpris();
     Mpris(const Mpris&) = delete;
     Mpris& operator=(const Mpris&) = delete;
 
-    // Announces a change of playback status or of track since the last call, then handles
+    // Announces a change of playback status or of track since the last call, and a jump
+    // that the Controls were told of (Seeked), then handles
     // what has arrived from the bus without waiting: every message, but at most one request
     // that switches a button, so that the next one meets its effect, as the window takes one
-    // click a frame. Call it after the playback rules.
+    // click a frame. Call it after the panel's update.
     void update();
 
     // Tells the bus that playback jumped (the Seeked signal with the new position), if a
@@ -46,12 +46,11 @@ private:
     // Closes the connection and says once, with why, that the desktop's controls are off.
     void leaveBus(const char* why);
 
-    Player& player;
     Controls& controls;
     sd_bus* bus;              // null without a session bus
     std::string folder;       // the working folder, for the song's URI
     const char* lastStatus;   // as last announced
-    std::uint32_t lastLength; // of the track last announced, 0 for none
+    std::int64_t lastLength;  // of the track last announced, 0 for none
     std::string lastTitle;    // of the track last announced
     bool buttonSwitched;      // by a request in this update()
 };
