@@ -19,8 +19,9 @@ server then: the player plays through OpenAL Soft's ALSA driver).
 
 Subjects of the CPU table:
   server    the sound server alone, no player: what the desktop costs with nothing open
-  floor     bench_floor: the player's window showing only its background, drawn as the
-            player draws it, 40 frames a second: the least that drawing every frame costs
+  floor     "drawing every frame", bench_floor: the player's window showing only its
+            background, drawn as the player draws it and shown 40 times a second: what a
+            window that draws every frame costs at the least
   brasko    the player, Play clicked; "idle": window open, nothing played; "stopped":
             played 3 s, then Stop; "paused": played 3 s, then Pause; "through OpenAL
             Soft": Play clicked, with BRASKO_OUTPUT=openal
@@ -31,6 +32,9 @@ What is measured, and how:
             of the sound server and of the session bus, over a window of steady state, as
             seconds per minute; "total" adds the four. The clock ticks every 10 ms: over
             a 20-second window a tick is 0.03 s/min.
+  frames/s  frames the window was given over the same window, counted by the X server:
+            bench_x creates a Damage object on the window (raw rectangles) and counts its
+            DamageNotify bursts, requests within 4 ms of each other counting as one frame.
   peak RSS  VmHWM of the player at the end of that window.
   1st frame exec to the first time the window shows more than one colour (bench_x polls
             the window's pixels every 2 ms).
@@ -56,9 +60,9 @@ What is measured, and how:
             against a whole decode from the start (bench_sound).
   memory    peak RSS of the player playing a 1-minute and a 60-minute MP3 for the same time.
   play2D    time to start a 60-minute VBR MP3 without an info tag (the length scan).
-  frame     instructions per frame of the idle player under callgrind (all threads but
-            OpenAL Soft's mixer), between two moments of steady drawing; the same for
-            bench_floor.
+  frame     instructions per frame shown, and per second, of the idle player under
+            callgrind (all threads but OpenAL Soft's mixer), between two moments of steady
+            drawing; the same for bench_floor.
 
 --baseline BUILD_DIR measures the player built there beside this one, for before/after
 figures of a change: in the same turns in the CPU table, in alternation for the clicks, and

@@ -94,9 +94,20 @@ def measure(tools, subject, output, seconds, warmup, finder=None):
                     "sink": scratch.sink.consumed() if scratch.sink else None,
                     "time": time.monotonic()}
 
+        # The X server counts the frames the window is given over the same seconds.
+        counter = None
+        if subject.window and process is not None:
+            counter = subprocess.Popen([tools.bench_x, "frames", f"{seconds:g}"],
+                                       env={**os.environ, "DISPLAY": scratch.x.display},
+                                       stdout=subprocess.PIPE, text=True)
         start = readings()
         time.sleep(seconds)
         end = readings()
+        if counter is not None:
+            out, _ = counter.communicate(timeout=10)
+            if counter.returncode == 0:
+                count, counted = out.split()
+                figures["frames"] = int(count) / float(counted)
         if process is not None:
             figures["rss"] = peak_rss_mib(process.pid)
             if process.poll() is not None:
@@ -226,7 +237,8 @@ def all_subjects(tools, args):
     subjects = []
     if args.output == "pulse":
         subjects.append(Subject("server", "sound server alone", None, False))
-    subjects.append(Subject("floor", "floor (bench_floor)", [tools.bench_floor], True))
+    subjects.append(Subject("floor", "drawing every frame (bench_floor)",
+                            [tools.bench_floor], True))
     subjects += brasko_subjects(tools.brasko, "brasko")
     if args.output == "pulse":
         subjects.append(Subject("brasko-openal", "brasko through OpenAL Soft", [tools.brasko],
@@ -281,7 +293,8 @@ def cpu_section(tools, args, folder, finder):
         row = [f"**{s.name}**", col("player") if s.command else "–", col("x")]
         if pulse:
             row += [col("server")]
-        row += [col("bus"), col("total"), col("rss", 1, 1) if s.command else "–",
+        row += [col("bus"), col("total"), col("frames", 1, 1) if s.window else "–",
+                col("rss", 1, 1) if s.command else "–",
                 col("first_frame", 1000, 0) if s.window else "–"]
         if pulse:
             songs = [r["song"] for r in runs if "song" in r]
@@ -293,7 +306,8 @@ def cpu_section(tools, args, folder, finder):
     header = ["subject", "CPU s/min player", "CPU s/min Xvfb"]
     if pulse:
         header += ["CPU s/min sound server"]
-    header += ["CPU s/min bus", "CPU s/min total", "peak RSS MiB", "exec → 1st frame ms"]
+    header += ["CPU s/min bus", "CPU s/min total", "frames/s (X server)", "peak RSS MiB",
+               "exec → 1st frame ms"]
     header += (["stream at the server", "song, % of real time"] if pulse
                else ["sink % of real time"])
     header += ["runs"]

@@ -12,8 +12,9 @@ from .processes import stop
 
 
 def frame_cost(tools, args, program):
-    """Instructions per frame of an idle window, all threads but OpenAL Soft's mixer,
-    counted by callgrind between two moments of steady drawing."""
+    """Instructions of an idle window, all threads but OpenAL Soft's mixer, counted by
+    callgrind between two moments of steady drawing: per frame shown, and per second (the
+    frame loop's turns, whether they show a frame or not)."""
     scratch = Scratch(args.output)
     process = None
     try:
@@ -29,9 +30,11 @@ def frame_cost(tools, args, program):
         time.sleep(3)
         subprocess.run(["callgrind_control", "--zero", str(process.pid)], check=True,
                        stdout=subprocess.DEVNULL)
+        zeroed = time.monotonic()
         time.sleep(args.frame_seconds)
         subprocess.run(["callgrind_control", "--dump", str(process.pid)], check=True,
                        stdout=subprocess.DEVNULL)
+        seconds = time.monotonic() - zeroed
         frames = 0
         render = 0
         for path in glob.glob(out + ".1-*"):
@@ -45,14 +48,15 @@ def frame_cost(tools, args, program):
                 render += total
         tools.x(scratch.x.display, "close", timeout=10)
         process.wait(60)
-        return render / frames if frames else None, frames
+        return render / frames if frames else None, frames, render / seconds
     finally:
         stop(process)
         scratch.close()
 
 
 def frame_section(tools, args):
-    programs = [("brasko idle", tools.brasko), ("floor (bench_floor)", tools.bench_floor)]
+    programs = [("brasko idle", tools.brasko),
+                ("drawing every frame (bench_floor)", tools.bench_floor)]
     if args.baseline:
         programs.insert(1, ("brasko baseline idle",
                             os.path.join(os.path.abspath(args.baseline), "brasko")))
@@ -60,12 +64,15 @@ def frame_section(tools, args):
     for label, program in programs:
         log(f"frame cost: {label}")
         try:
-            cost, frames = frame_cost(tools, args, program)
+            cost, frames, rate = frame_cost(tools, args, program)
         except (RuntimeError, subprocess.SubprocessError, AttributeError) as error:
             log(f"  {label}: {error}")
-            cost, frames = None, 0
+            cost, frames, rate = None, 0, None
+        command = f"`valgrind --tool=callgrind {os.path.basename(program)}`"
         rows.append([f"instructions per frame, {label} (callgrind)",
                      f"{cost:,.0f}" if cost else "n/a", "Ir",
-                     f"`valgrind --tool=callgrind {os.path.basename(program)}`, "
-                     f"{frames} frames counted"])
+                     f"{command}, {frames} frames counted"])
+        rows.append([f"instructions per second, {label} (callgrind)",
+                     f"{rate:,.0f}" if rate else "n/a", "Ir/s",
+                     f"{command}, {args.frame_seconds:g} s counted"])
     return rows
