@@ -15,26 +15,25 @@ def cpu_seconds(pid):
         return None
 
 
-def peak_rss_mib(pid):
+def proc_number(pid, name, key):
+    """The number after key in /proc/PID/name (a "key: value" file), or None."""
     try:
-        with open(f"/proc/{pid}/status") as f:
+        with open(f"/proc/{pid}/{name}") as f:
             for line in f:
-                if line.startswith("VmHWM:"):
-                    return int(line.split()[1]) / 1024
-    except OSError:
-        pass
-    return None
-
-
-def bytes_read(pid):
-    try:
-        with open(f"/proc/{pid}/io") as f:
-            for line in f:
-                if line.startswith("rchar:"):
+                if line.startswith(key + ":"):
                     return int(line.split()[1])
     except OSError:
         pass
     return None
+
+
+def peak_rss_mib(pid):
+    peak = proc_number(pid, "status", "VmHWM")
+    return None if peak is None else peak / 1024
+
+
+def bytes_read(pid):
+    return proc_number(pid, "io", "rchar")
 
 
 def stop(process, grace=5.0):
