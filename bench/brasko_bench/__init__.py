@@ -53,7 +53,9 @@ What is measured, and how:
             the moment it was seen. Then, 1.5 s apart: Pause to the first frame of 0.3 s of
             silence; Pause again after 1 s of pause ("resume") to the first sound; a click on
             the bar half way to the first frame of the song's middle (found by correlation);
-            Stop to the first frame of lasting silence. With --output alsa: Play to the first
+            Stop to the first frame of lasting silence. The click on Play is also watched at
+            the X server (bench_x clickframe): to the first frame that changes the window's
+            pixels, seen through the Damage extension. With --output alsa: Play to the first
             non-silent sample of OpenAL Soft's wave writer, dated by its index the same way
             (the writer mixes one 1024-frame period once that period's time has passed).
   seek      time of ISound::setPlayPosition on a playing sound; where the seek lands

@@ -120,8 +120,9 @@ def server_click(tools, args, brasko, env, found, finder):
     the resume, the first frame of lasting silence (0.3 s) after Pause and Stop, and the first
     frame of the song's middle after the seek. Two readings of each: by the frame's index in
     the recording, and by the moment it was seen (polled every 2 to 5 ms; for the seek, the
-    moment the whole second after the click was there, so not read). One run, added to
-    found."""
+    moment the whole second after the click was there, so not read). The click on Play is
+    also watched at the X server, to the first frame that changes the window. One run, added
+    to found."""
     scratch = Scratch(args.output)
     process = recorder = None
     # The engine's own arithmetic: the length in whole milliseconds, half of it, and the
@@ -143,7 +144,14 @@ def server_click(tools, args, brasko, env, found, finder):
             if i:
                 time.sleep(1.5 if what != "resume" else 1.0)
             frame = recorder.frames()
-            pressed = float(tools.x(scratch.x.display, "click", *map(str, button)))
+            if what == "play":
+                # The same click, while the X server is watched for the first frame it
+                # changes.
+                clicker = subprocess.Popen([tools.bench_x, "clickframe", *map(str, button)],
+                                           env={**os.environ, "DISPLAY": scratch.x.display},
+                                           stdout=subprocess.PIPE, text=True)
+            else:
+                pressed = float(tools.x(scratch.x.display, "click", *map(str, button)))
             if awaited == "sound":
                 index, seen = recorder.first_sound(frame, 3.0)
             elif awaited == "silence":
@@ -153,6 +161,11 @@ def server_click(tools, args, brasko, env, found, finder):
             else:
                 index = recorder.find(finder.song[middle:middle + 4096], frame, 44100)
                 seen = None
+            if what == "play":
+                pressed, shown = clicker.communicate(timeout=10)[0].split()
+                pressed = float(pressed)
+                if shown != "none":
+                    found["frame"][0].append(float(shown) - pressed)
             if index is None:
                 raise RuntimeError(f"nothing after the click ({what})")
             if recorder.date(index) < pressed - 0.05:
@@ -186,6 +199,9 @@ def click_section(tools, args):
                "stop": "click on Stop → lasting silence"}
     found = {label: {what: ([], []) for what in (actions if pulse else ["play"])}
              for label, _, _ in builds}
+    if pulse:
+        for label in found:
+            found[label]["frame"] = ([], [])
     finder = SongFinder() if pulse else None
     for r in range(args.clicks):
         for label, path, env in builds if r % 2 == 0 else builds[::-1]:
@@ -203,6 +219,11 @@ def click_section(tools, args):
             command = f"`{label}`, OpenAL Soft wave writer, XTest press ×{args.clicks}"
             where = "in the file"
         for what, (by_index, by_seen) in found[label].items():
+            if what == "frame":
+                rows.append([f"{label}: click on Play → its first frame, seen by the X server",
+                             median_spread(by_index, 1000, 0), "ms",
+                             f"`{label}`, `bench_x clickframe` (Damage) ×{args.clicks}"])
+                continue
             rows.append([f"{label}: {actions[what]}, by its sample index",
                          median_spread(by_index, 1000, 0), "ms", command])
             if by_seen:
