@@ -128,14 +128,21 @@ bool waitForDamage(Display* display, int eventBase, double until, Time& when) {
     return false;
 }
 
+// Returns a Damage object reporting every drawing into the window from now on. The server
+// reports the whole window as damaged when the object is made; that report is dropped.
+Damage watchDamage(Display* display, Window window) {
+    const Damage damage = XDamageCreate(display, window, XDamageReportRawRectangles);
+    XSync(display, True);
+    return damage;
+}
+
 // Counts the frames drawn into the window over the given seconds; -1 when the server has no
 // Damage extension.
 long countFrames(Display* display, Window window, double seconds) {
     const int eventBase = damageEventBase(display);
     if (eventBase < 0)
         return -1;
-    const Damage damage = XDamageCreate(display, window, XDamageReportRawRectangles);
-    XSync(display, False);
+    const Damage damage = watchDamage(display, window);
     const double deadline = now() + seconds;
     long frames = 0;
     bool counted = false;
@@ -198,8 +205,7 @@ int main(int argc, char** argv) {
         const int eventBase = watch ? damageEventBase(display) : -1;
         if (watch && eventBase < 0)
             return 1;
-        const Damage damage =
-            watch ? XDamageCreate(display, window, XDamageReportRawRectangles) : 0;
+        const Damage damage = watch ? watchDamage(display, window) : 0;
         const std::vector<unsigned long> before =
             watch ? windowPixels(display, window) : std::vector<unsigned long>();
         XTestFakeButtonEvent(display, 1, True, CurrentTime);
