@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake pkg-config
-    libsfml-dev libmpg123-dev libopenal-dev libpulse-dev libasound2-dev libx11-dev libxtst-dev libxres-dev libgtest-dev
+    libsfml-dev libmpg123-dev libopenal-dev libpulse-dev libasound2-dev libx11-dev libxtst-dev libxres-dev libxdamage-dev libgtest-dev
     xvfb xdotool x11-utils x11-apps imagemagick openbox weston xwayland
     python3 python3-pil python3-numpy fonts-texgyre lame sox libsox-fmt-mp3 mpg123
     desktop-file-utils appstream clang-tidy cppcheck
