@@ -1,14 +1,16 @@
 // A second client of the X server for tests: it finds a program's window, reads what the
 // window tells the window manager (title, size hints, icon), moves the pointer and presses
 // buttons and keys through the XTEST extension as a user's mouse and keyboard would, sets the
-// display's X resources, and asks the window to close the way a window manager does. Lives
-// as long as the test.
+// display's X resources, asks the window to close the way a window manager does, and drags
+// data onto it from a window of its own as a file manager does (XDND). Lives as long as the
+// test.
 #ifndef BRASKO_TESTS_XCLIENT_HPP
 #define BRASKO_TESTS_XCLIENT_HPP
 
 #include <SFML/Graphics/Image.hpp>
 #include <SFML/Window/WindowHandle.hpp>
 
+#include <optional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -64,9 +66,32 @@ public:
     // Waits until the X server has handled everything sent so far.
     void sync();
 
+    // Starts dragging data of a MIME type over the middle of the window, as a file manager
+    // does, to the window the window's XdndAware and XdndProxy name (XdndEnter, XdndPosition).
+    // The data is handed over whenever the window asks for it if serve, else never. Returns
+    // false if the window does not take drops (XDND version 5).
+    bool dragOver(const std::string& type, const std::string& data, bool serve);
+    // Waits for the window's answer to the position (XdndStatus), handing the data over
+    // meanwhile: whether it accepts the drag; nothing if it does not answer within 5 s.
+    std::optional<bool> status();
+    // Drops what is dragged and waits for the window's XdndFinished: whether it took the drop;
+    // nothing if it does not say within 5 s.
+    std::optional<bool> drop();
+
 private:
+    // Waits for a client message of the drag protocol from the window, serving the data
+    // meanwhile; returns its accepted flag.
+    std::optional<bool> answer(const char* message);
+    void sendDrag(const char* message, long first, long second);
+
     _XDisplay* display;
     unsigned long window;
+    // The drag: the window it starts from, the one its messages go to, and what it offers.
+    unsigned long source;
+    unsigned long dropWindow;
+    std::string dragType;
+    std::string dragData;
+    bool serving;
 };
 
 #endif
