@@ -79,8 +79,9 @@ DropTarget::~DropTarget() {
     XDeleteProperty(display, window, proxyName);
     XDestroyWindow(display, proxy);
     XSync(display, False);
-    if (XSetErrorHandler(earlierHandler) != onError)
-        XSetErrorHandler(onError); // someone else's since: leave it in place
+    const XErrorHandler current = XSetErrorHandler(earlierHandler);
+    if (current != onError)
+        XSetErrorHandler(current); // someone else's since: left in place
     XCloseDisplay(display);
     dropDisplay = nullptr;
 }
@@ -91,7 +92,11 @@ void DropTarget::update() {
     for (int handled = 0; handled < eventsPerTurn && XPending(display) > 0; ++handled) {
         XEvent event;
         XNextEvent(display, &event);
-        handle(event);
+        if (event.type == SelectionNotify)
+            listArrived(event.xselection.selection, event.xselection.requestor,
+                        event.xselection.property);
+        else if (event.type == ClientMessage && event.xclient.format == 32)
+            message(event.xclient.message_type, event.xclient.window, event.xclient.data.l);
     }
     if (list == List::asked && std::chrono::steady_clock::now() > deadline) {
         // A source that never hands its list over gets its drag refused.
@@ -102,39 +107,31 @@ void DropTarget::update() {
     XFlush(display);
 }
 
-void DropTarget::handle(const XEvent& event) {
-    if (event.type == SelectionNotify) {
-        listArrived(event);
-        return;
-    }
-    if (event.type != ClientMessage || event.xclient.format != 32)
-        return;
-    const Atom type = event.xclient.message_type;
-    const auto from = static_cast<Window>(event.xclient.data.l[0]);
-    if (type == enterName) {
-        enter(event);
-    } else if (from == 0 || from != source) {
+void DropTarget::message(unsigned long type, unsigned long to, const long* items) {
+    const auto from = static_cast<Window>(items[0]);
+    if (type == enterName)
+        enter(to, items);
+    else if (from == 0 || from != source)
         return; // a message of no drag under way here
-    } else if (type == positionName) {
-        position(event);
-    } else if (type == dropName) {
-        drop(event);
-    } else if (type == leaveName) {
+    else if (type == positionName)
+        position(static_cast<unsigned long>(items[3]));
+    else if (type == dropName)
+        drop(static_cast<unsigned long>(items[2]));
+    else if (type == leaveName)
         forget();
-    }
 }
 
-void DropTarget::enter(const XEvent& event) {
+void DropTarget::enter(unsigned long to, const long* items) {
     forget();
-    const long flags = event.xclient.data.l[1];
+    const long flags = items[1];
     // A source of a later version than this one's is not understood.
     if (((flags >> 24) & 0xff) > version)
         return;
-    source = static_cast<Window>(event.xclient.data.l[0]);
-    target = event.xclient.window;
+    source = static_cast<Window>(items[0]);
+    target = to;
     if ((flags & 1) == 0) {
         for (int i = 2; i < 5; ++i)
-            offersList = offersList || static_cast<Atom>(event.xclient.data.l[i]) == uriList;
+            offersList = offersList || static_cast<Atom>(items[i]) == uriList;
         return;
     }
     // More than three types: they are listed on the source window.
@@ -155,25 +152,25 @@ void DropTarget::enter(const XEvent& event) {
     }
 }
 
-void DropTarget::position(const XEvent& event) {
+void DropTarget::position(unsigned long time) {
     if (!offersList) {
         sendStatus();
         return;
     }
     statusOwed = true;
     if (list == List::unasked)
-        askForList(static_cast<unsigned long>(event.xclient.data.l[3]));
+        askForList(time);
     else if (list == List::known)
         settle();
 }
 
-void DropTarget::drop(const XEvent& event) {
+void DropTarget::drop(unsigned long time) {
     statusOwed = false;
     dropOwed = true;
     if (!offersList)
         list = List::known;
     if (list == List::unasked)
-        askForList(static_cast<unsigned long>(event.xclient.data.l[2]));
+        askForList(time);
     else if (list == List::known)
         settle();
 }
@@ -184,14 +181,12 @@ void DropTarget::askForList(unsigned long time) {
     deadline = std::chrono::steady_clock::now() + handOverTime;
 }
 
-void DropTarget::listArrived(const XEvent& event) {
-    const XSelectionEvent& arrived = event.xselection;
-    const bool awaited =
-        list == List::asked && arrived.selection == selection && arrived.requestor == proxy;
-    if (awaited && arrived.property == property)
+void DropTarget::listArrived(unsigned long selected, unsigned long requestor, unsigned long where) {
+    const bool awaited = list == List::asked && selected == selection && requestor == proxy;
+    if (awaited && where == property)
         readList();
-    if (arrived.property != None)
-        XDeleteProperty(display, proxy, arrived.property);
+    if (where != None)
+        XDeleteProperty(display, proxy, where);
     if (awaited) {
         list = List::known;
         settle();
@@ -208,9 +203,9 @@ void DropTarget::readList() {
                            &actualType, &format, &count, &remaining, &data) != Success ||
         data == nullptr)
         return;
-    // A list handed over in parts (INCR) is longer than any read here anyway.
+    // A list handed over in parts (INCR, one 32-bit size) is longer than any read here anyway.
     std::string text;
-    if (format == 8 && actualType != XInternAtom(display, "INCR", False))
+    if (format == 8)
         text.assign(reinterpret_cast<const char*>(data), count);
     XFree(data);
     // One URI a line, lines ending in CR LF (or LF alone); lines starting with # are comments.

@@ -19,15 +19,14 @@
 #include <chrono>
 #include <string>
 
-struct _XDisplay;
-union _XEvent;
+struct _XDisplay; // NOLINT(bugprone-reserved-identifier): Xlib's name for Display
 
 class DropTarget {
 public:
     // How long a drag's source has to hand over its list before the drag is refused.
     static constexpr std::chrono::milliseconds handOverTime{2000};
     // At most this many bytes of a list are read, and this many of its URIs looked at.
-    static constexpr long listBytes = 256 * 1024;
+    static constexpr long listBytes = 256L * 1024;
     static constexpr int listUris = 1000;
 
     // Makes window take drops. Without an X display it takes none and does nothing.
@@ -43,11 +42,13 @@ public:
 private:
     enum class List { unasked, asked, known };
 
-    void handle(const _XEvent& event);
-    void enter(const _XEvent& event);
-    void position(const _XEvent& event);
-    void drop(const _XEvent& event);
-    void listArrived(const _XEvent& event);
+    // A drag message of the given type, sent to window, with its five items.
+    void message(unsigned long type, unsigned long to, const long* items);
+    void enter(unsigned long to, const long* items);
+    void position(unsigned long time);
+    void drop(unsigned long time);
+    // The answer to the request for the list: where the list was put, None if nowhere.
+    void listArrived(unsigned long selected, unsigned long requestor, unsigned long where);
     // Asks the source for its list, with the time stamp of the message that needs it.
     void askForList(unsigned long time);
     // Reads the list from the stand-in's property and finds the song in it.

@@ -262,9 +262,8 @@ bool XClient::dragOver(const std::string& type, const std::string& data, bool se
         source = XCreateWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, InputOnly,
                                CopyFromParent, 0, nullptr);
     XSetSelectionOwner(display, XInternAtom(display, "XdndSelection", False), source, CurrentTime);
-    dragType = type;
-    dragData = data;
     serving = serve;
+    dragData = data;
     sendDrag("XdndEnter", 5L << 24, static_cast<long>(XInternAtom(display, type.c_str(), False)));
     int x = 0;
     int y = 0;
@@ -284,51 +283,45 @@ std::optional<bool> XClient::drop() {
 }
 
 void XClient::sendDrag(const char* message, long first, long second) {
-    // Enter: the version and one type. Position: the pointer on the screen, a time stamp and
-    // the copy action. Drop: a time stamp.
+    // Enter: the version and one type. Position: the pointer on the screen, no time stamp,
+    // the copy action. Drop: no time stamp.
     XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(display, message, False);
-    event.xclient.format = 32;
+    event.xclient = {
+        ClientMessage, 0, False, display, window, XInternAtom(display, message, False), 32, {}};
     event.xclient.data.l[0] = static_cast<long>(source);
     event.xclient.data.l[1] = first;
     event.xclient.data.l[2] = second;
-    if (std::string(message) == "XdndPosition")
-        event.xclient.data.l[4] = static_cast<long>(XInternAtom(display, "XdndActionCopy", False));
+    event.xclient.data.l[4] = static_cast<long>(XInternAtom(display, "XdndActionCopy", False));
     XSendEvent(display, dropWindow, False, NoEventMask, &event);
     sync();
 }
+
+namespace {
+// Answers a request for the dragged data with the data, under the type asked for.
+void handOver(Display* display, const XSelectionRequestEvent& asked, const std::string& data) {
+    XChangeProperty(display, asked.requestor, asked.property, asked.target, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(data.data()),
+                    static_cast<int>(data.size()));
+    XEvent reply{};
+    reply.xselection = {
+        SelectionNotify, 0,         True, display, asked.requestor, asked.selection, asked.target,
+        asked.property,  asked.time};
+    XSendEvent(display, asked.requestor, False, NoEventMask, &reply);
+}
+} // namespace
 
 std::optional<bool> XClient::answer(const char* message) {
     const Atom wanted = XInternAtom(display, message, False);
     std::optional<bool> accepted;
     waitUntil(
         [&] {
-            while (!accepted && XPending(display) > 0) {
-                XEvent event;
+            for (XEvent event; !accepted && XPending(display) > 0;) {
                 XNextEvent(display, &event);
                 if (event.type == ClientMessage && event.xclient.message_type == wanted &&
                     static_cast<Window>(event.xclient.data.l[0]) == window)
                     accepted = (event.xclient.data.l[1] & 1) != 0;
-                if (event.type != SelectionRequest || !serving)
-                    continue;
-                const XSelectionRequestEvent& request = event.xselectionrequest;
-                XEvent reply{};
-                reply.xselection.type = SelectionNotify;
-                reply.xselection.requestor = request.requestor;
-                reply.xselection.selection = request.selection;
-                reply.xselection.target = request.target;
-                reply.xselection.time = request.time;
-                if (request.target == XInternAtom(display, dragType.c_str(), False)) {
-                    XChangeProperty(display, request.requestor, request.property, request.target, 8,
-                                    PropModeReplace,
-                                    reinterpret_cast<const unsigned char*>(dragData.data()),
-                                    static_cast<int>(dragData.size()));
-                    reply.xselection.property = request.property;
-                }
-                XSendEvent(display, request.requestor, False, NoEventMask, &reply);
-                sync();
+                if (event.type == SelectionRequest && serving)
+                    handOver(display, event.xselectionrequest, dragData);
             }
             return accepted.has_value();
         },

@@ -66,21 +66,16 @@ public:
     // Waits until the X server has handled everything sent so far.
     void sync();
 
-    // Starts dragging data of a MIME type over the middle of the window, as a file manager
-    // does, to the window the window's XdndAware and XdndProxy name (XdndEnter, XdndPosition).
-    // The data is handed over whenever the window asks for it if serve, else never. Returns
-    // false if the window does not take drops (XDND version 5).
+    // Drags data of a MIME type over the window's middle as a file manager does, through the
+    // stand-in its XdndProxy names (XdndEnter, XdndPosition); the data is handed over when
+    // asked if serve, else never. Returns false if the window takes no drops (XdndAware 5).
     bool dragOver(const std::string& type, const std::string& data, bool serve);
-    // Waits for the window's answer to the position (XdndStatus), handing the data over
-    // meanwhile: whether it accepts the drag; nothing if it does not answer within 5 s.
+    // Waits up to 5 s, serving the data, for the window's XdndStatus, or after a drop for its
+    // XdndFinished: whether it accepts; nothing if it does not answer.
     std::optional<bool> status();
-    // Drops what is dragged and waits for the window's XdndFinished: whether it took the drop;
-    // nothing if it does not say within 5 s.
     std::optional<bool> drop();
 
 private:
-    // Waits for a client message of the drag protocol from the window, serving the data
-    // meanwhile; returns its accepted flag.
     std::optional<bool> answer(const char* message);
     void sendDrag(const char* message, long first, long second);
 
@@ -89,7 +84,6 @@ private:
     // The drag: the window it starts from, the one its messages go to, and what it offers.
     unsigned long source;
     unsigned long dropWindow;
-    std::string dragType;
     std::string dragData;
     bool serving;
 };
