@@ -1,6 +1,7 @@
 // The player's entry: one fixed window at the desktop's scale, three textures, the input
 // state and the control panel, and a frame loop paced to 40 frames per second that runs
 // until the window closes. The key Z switches the window between its two sizes.
+#include "app/DropTarget.hpp"
 #include "app/IconImage.hpp"
 #include "app/InputState.hpp"
 #include "app/WindowScale.hpp"
@@ -51,6 +52,7 @@ int main() {
     Gui gui(textures);
     SongOpener opener(gui.remote());
     Mpris mpris(gui.remote());
+    DropTarget drop(window.getSystemHandle(), opener);
 
     // The window is never cleared: every frame paints the background over the last one.
     while (window.isOpen()) {
@@ -70,6 +72,7 @@ int main() {
         // After the panel's rules, so that the desktop hears of what they did in this frame;
         // a request switches a button, which the rules act on in the next.
         mpris.update();
+        drop.update();
         window.display();
     }
     return 0;

@@ -6,6 +6,8 @@
 #include <X11/extensions/XRes.h>
 #include <X11/extensions/XTest.h>
 
+#include "support/Wait.hpp"
+
 #include <stdexcept>
 
 namespace {
@@ -32,7 +34,8 @@ std::vector<unsigned long> readProperty(Display* display, Window window, const c
 }
 } // namespace
 
-XClient::XClient(sf::WindowHandle handle) : display(XOpenDisplay(nullptr)), window(handle) {
+XClient::XClient(sf::WindowHandle handle)
+    : display(XOpenDisplay(nullptr)), window(handle), source(0), dropWindow(0), serving(false) {
     if (display == nullptr)
         throw std::runtime_error("cannot open the X display");
 }
@@ -245,3 +248,83 @@ void XClient::requestClose() {
 }
 
 void XClient::sync() { XSync(display, False); }
+
+bool XClient::dragOver(const std::string& type, const std::string& data, bool serve) {
+    const std::vector<unsigned long> version = readProperty(display, window, "XdndAware", XA_ATOM);
+    if (version.empty() || version[0] < 5)
+        return false;
+    // A stand-in is used only if it names itself, else it is left over from a program gone.
+    const std::vector<unsigned long> proxy = readProperty(display, window, "XdndProxy", XA_WINDOW);
+    dropWindow = window;
+    if (!proxy.empty() && readProperty(display, proxy[0], "XdndProxy", XA_WINDOW) == proxy)
+        dropWindow = proxy[0];
+    if (source == 0)
+        source = XCreateWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, InputOnly,
+                               CopyFromParent, 0, nullptr);
+    XSetSelectionOwner(display, XInternAtom(display, "XdndSelection", False), source, CurrentTime);
+    serving = serve;
+    dragData = data;
+    sendDrag("XdndEnter", 5L << 24, static_cast<long>(XInternAtom(display, type.c_str(), False)));
+    int x = 0;
+    int y = 0;
+    Window child = 0;
+    XTranslateCoordinates(display, window, DefaultRootWindow(display), 150, 75, &x, &y, &child);
+    sendDrag("XdndPosition", 0, (static_cast<long>(x) << 16) | y);
+    return true;
+}
+
+std::optional<bool> XClient::status() {
+    return answer("XdndStatus");
+}
+
+std::optional<bool> XClient::drop() {
+    sendDrag("XdndDrop", 0, CurrentTime);
+    return answer("XdndFinished");
+}
+
+void XClient::sendDrag(const char* message, long first, long second) {
+    // Enter: the version and one type. Position: the pointer on the screen, no time stamp,
+    // the copy action. Drop: no time stamp.
+    XEvent event{};
+    event.xclient = {
+        ClientMessage, 0, False, display, window, XInternAtom(display, message, False), 32, {}};
+    event.xclient.data.l[0] = static_cast<long>(source);
+    event.xclient.data.l[1] = first;
+    event.xclient.data.l[2] = second;
+    event.xclient.data.l[4] = static_cast<long>(XInternAtom(display, "XdndActionCopy", False));
+    XSendEvent(display, dropWindow, False, NoEventMask, &event);
+    sync();
+}
+
+namespace {
+// Answers a request for the dragged data with the data, under the type asked for.
+void handOver(Display* display, const XSelectionRequestEvent& asked, const std::string& data) {
+    XChangeProperty(display, asked.requestor, asked.property, asked.target, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(data.data()),
+                    static_cast<int>(data.size()));
+    XEvent reply{};
+    reply.xselection = {
+        SelectionNotify, 0,         True, display, asked.requestor, asked.selection, asked.target,
+        asked.property,  asked.time};
+    XSendEvent(display, asked.requestor, False, NoEventMask, &reply);
+}
+} // namespace
+
+std::optional<bool> XClient::answer(const char* message) {
+    const Atom wanted = XInternAtom(display, message, False);
+    std::optional<bool> accepted;
+    waitUntil(
+        [&] {
+            for (XEvent event; !accepted && XPending(display) > 0;) {
+                XNextEvent(display, &event);
+                if (event.type == ClientMessage && event.xclient.message_type == wanted &&
+                    static_cast<Window>(event.xclient.data.l[0]) == window)
+                    accepted = (event.xclient.data.l[1] & 1) != 0;
+                if (event.type == SelectionRequest && serving)
+                    handOver(display, event.xselectionrequest, dragData);
+            }
+            return accepted.has_value();
+        },
+        std::chrono::seconds(5));
+    return accepted;
+}

@@ -1,14 +1,16 @@
 // A second client of the X server for tests: it finds a program's window, reads what the
 // window tells the window manager (title, size hints, icon), moves the pointer and presses
 // buttons and keys through the XTEST extension as a user's mouse and keyboard would, sets the
-// display's X resources, and asks the window to close the way a window manager does. Lives
-// as long as the test.
+// display's X resources, asks the window to close the way a window manager does, and drags
+// data onto it from a window of its own as a file manager does (XDND). Lives as long as the
+// test.
 #ifndef BRASKO_TESTS_XCLIENT_HPP
 #define BRASKO_TESTS_XCLIENT_HPP
 
 #include <SFML/Graphics/Image.hpp>
 #include <SFML/Window/WindowHandle.hpp>
 
+#include <optional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -64,9 +66,26 @@ public:
     // Waits until the X server has handled everything sent so far.
     void sync();
 
+    // Drags data of a MIME type over the window's middle as a file manager does, through the
+    // stand-in its XdndProxy names (XdndEnter, XdndPosition); the data is handed over when
+    // asked if serve, else never. Returns false if the window takes no drops (XdndAware 5).
+    bool dragOver(const std::string& type, const std::string& data, bool serve);
+    // Waits up to 5 s, serving the data, for the window's XdndStatus, or after a drop for its
+    // XdndFinished: whether it accepts; nothing if it does not answer.
+    std::optional<bool> status();
+    std::optional<bool> drop();
+
 private:
+    std::optional<bool> answer(const char* message);
+    void sendDrag(const char* message, long first, long second);
+
     _XDisplay* display;
     unsigned long window;
+    // The drag: the window it starts from, the one its messages go to, and what it offers.
+    unsigned long source;
+    unsigned long dropWindow;
+    std::string dragData;
+    bool serving;
 };
 
 #endif
