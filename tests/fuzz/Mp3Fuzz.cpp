@@ -2,9 +2,11 @@
 // reader's content check, opening (which scans the whole stream for its exact length),
 // decoding (never more than announced), and seeks to the start, the middle, the end and a
 // place the input picks; then the same bytes through SFML's own choice of reader after the
-// engine's format checks, as the player opens its song.
+// engine's format checks, as the player opens its song; and the same bytes through the tag
+// reader, whose text must be valid UTF-8.
 #include <FormatCheck.hpp>
 #include <Mp3Reader.hpp>
+#include <TagReader.hpp>
 
 #include <SFML/Audio/InputSoundFile.hpp>
 #include <SFML/System/Err.hpp>
@@ -13,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 namespace {
@@ -20,8 +23,8 @@ namespace {
 // Reads up to limit samples in quarter-second blocks, as far as they come, and stops the
 // program if the reader fills more than it is given, delivers part of a frame (OpenAL takes
 // whole frames only) or goes past the count it announced.
-void decode(irrklang::Mp3Reader& reader, const sf::SoundFileReader::Info& info,
-            sf::Uint64 from, sf::Uint64 limit) {
+void decode(irrklang::Mp3Reader& reader, const sf::SoundFileReader::Info& info, sf::Uint64 from,
+            sf::Uint64 limit) {
     std::vector<sf::Int16> block((info.sampleRate / 4 + 1) * info.channelCount);
     for (sf::Uint64 total = 0; total < limit;) {
         const sf::Uint64 count = reader.read(block.data(), block.size());
@@ -34,9 +37,40 @@ void decode(irrklang::Mp3Reader& reader, const sf::SoundFileReader::Info& info,
     }
 }
 
+// Stops the program unless text is UTF-8 without overlong forms, surrogates or code points
+// past U+10FFFF.
+void checkUtf8(const std::string& text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80   ? 1
+                                   : lead < 0xc2 ? 0
+                                   : lead < 0xe0 ? 2
+                                   : lead < 0xf0 ? 3
+                                   : lead < 0xf5 ? 4
+                                                 : 0;
+        if (length == 0 || length > text.size() - i)
+            std::abort();
+        std::uint32_t c = lead & (0xff >> (length + 1));
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xc0) != 0x80)
+                std::abort();
+            c = c << 6 | (next & 0x3f);
+        }
+        const std::uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (c < least[length] || (c >= 0xd800 && c <= 0xdfff) || c > 0x10ffff)
+            std::abort();
+        i += length;
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const irrklang::TagReader tags(data, size);
+    for (const std::string* text : {&tags.title(), &tags.artist(), &tags.album()})
+        checkUtf8(*text);
+
     irrklang::Mp3Reader::registerOnce();
     static std::streambuf* const quiet = sf::err().rdbuf(nullptr); // SFML's complaints
     (void)quiet;
@@ -57,8 +91,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             sf::Uint64 picked = 0;
             for (std::size_t i = size > 8 ? size - 8 : 0; i < size; ++i)
                 picked = picked << 8 | data[i];
-            for (const sf::Uint64 target : {samples / 2, samples - 1, sf::Uint64(0), samples,
-                                            picked % (samples + 1)}) {
+            for (const sf::Uint64 target :
+                 {samples / 2, samples - 1, sf::Uint64(0), samples, picked % (samples + 1)}) {
                 reader.seek(target);
                 decode(reader, info, target / channels * channels, 4 * info.sampleRate * channels);
             }
