@@ -3,6 +3,7 @@
 // until the window closes. The key Z switches the window between its two sizes.
 #include "app/IconImage.hpp"
 #include "app/InputState.hpp"
+#include "app/WindowRaise.hpp"
 #include "app/WindowScale.hpp"
 #include "panel/Gui.hpp"
 #include "session/Mpris.hpp"
@@ -18,8 +19,20 @@
 #include <SFML/Window/WindowStyle.hpp>
 
 #include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <system_error>
 
-int main() {
+int main(int argc, char** argv) {
+    // --- The command line's song (a stand-in until the command line is read in full): the
+    // first argument that does not start with a dash, made absolute against the working folder.
+    std::string song;
+    if (argc > 1 && argv[1][0] != '-') {
+        std::error_code failed;
+        song = std::filesystem::absolute(argv[1], failed).string();
+    }
+    // --- end of the stand-in.
+
     // Without a GPU driver, Mesa draws with llvmpipe, which splits every frame among one
     // thread per core: a 300 x 150 frame costs less drawn on this thread than handed out and
     // collected. Read when the first context is made; a value set by the user wins.
@@ -50,7 +63,10 @@ int main() {
     InputState input;
     Gui gui(textures);
     SongOpener opener(gui.remote());
-    Mpris mpris(gui.remote());
+    if (!song.empty())
+        opener.open(song);
+    Mpris mpris(gui.remote(), opener);
+    WindowRaise raise(window.getSystemHandle());
 
     // The window is never cleared: every frame paints the background over the last one.
     while (window.isOpen()) {
@@ -70,6 +86,8 @@ int main() {
         // After the panel's rules, so that the desktop hears of what they did in this frame;
         // a request switches a button, which the rules act on in the next.
         mpris.update();
+        if (mpris.takeRaise())
+            raise.raise();
         window.display();
     }
     return 0;

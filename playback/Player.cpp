@@ -17,7 +17,8 @@ const unsigned titleSize = 20; // pixels, at the window's design size
 Player::Player()
     : engine(irrklang::createIrrKlangDevice(irrklang::ESOD_AUTO_DETECT,
                                             irrklang::ESEO_DEFAULT_OPTIONS, 0, IRR_KLANG_VERSION)),
-      sound(nullptr), playing(false), paused(false), song(defaultSong), font(), title() {
+      sound(nullptr), playing(false), paused(false), song(defaultSong), songs(0), newSong(true),
+      font(), title() {
     font.loadFromFile(fontPath);
     title.setFont(font);
     title.setPosition(5.f, 5.f);
@@ -33,11 +34,17 @@ Player::~Player() {
         engine->drop();
 }
 
-bool Player::isPlaying() const { return playing; }
+bool Player::isPlaying() const {
+    return playing;
+}
 
-bool Player::isPaused() const { return paused; }
+bool Player::isPaused() const {
+    return paused;
+}
 
-bool Player::isFinished() { return sound == nullptr || sound->isFinished(); }
+bool Player::isFinished() {
+    return sound == nullptr || sound->isFinished();
+}
 
 std::uint32_t Player::progress() {
     if (sound == nullptr)
@@ -49,7 +56,10 @@ std::uint32_t Player::progress() {
     return static_cast<std::uint32_t>(position * 100u / length);
 }
 
-void Player::open(const std::string& path) { song = path; }
+void Player::open(const std::string& path) {
+    song = path;
+    newSong = true;
+}
 
 void Player::play() {
     if (sound != nullptr) {
@@ -62,6 +72,9 @@ void Player::play() {
         // The file's name alone: a song opened from another folder shows as granite.mp3 does.
         const std::string name = sound->getSoundSource()->getName();
         title.setString(sf::String(name.substr(name.find_last_of('/') + 1), std::locale()));
+        if (newSong)
+            ++songs;
+        newSong = false;
     }
     playing = true;
     paused = false;
@@ -97,20 +110,30 @@ void Player::seekTo(std::uint32_t milliseconds) {
         sound->setPlayPosition(milliseconds);
 }
 
-std::uint32_t Player::position() { return sound == nullptr ? 0 : sound->getPlayPosition(); }
+std::uint32_t Player::position() {
+    return sound == nullptr ? 0 : sound->getPlayPosition();
+}
 
-std::uint32_t Player::length() { return sound == nullptr ? 0 : sound->getPlayLength(); }
+std::uint32_t Player::length() {
+    return sound == nullptr ? 0 : sound->getPlayLength();
+}
 
 std::string Player::name() const {
     const std::basic_string<sf::Uint8> text = title.getString().toUtf8();
     return std::string(text.begin(), text.end());
 }
 
+std::uint32_t Player::track() const {
+    return songs;
+}
+
 std::string Player::path() const {
     return sound == nullptr ? std::string() : std::string(sound->getSoundSource()->getName());
 }
 
-const sf::String& Player::shownTitle() const { return title.getString(); }
+const sf::String& Player::shownTitle() const {
+    return title.getString();
+}
 
 void Player::draw(sf::RenderTarget& target) {
     // In a target drawn larger than its view, the text is laid out at the target's own pixel
