@@ -6,6 +6,7 @@
 #include "app/WindowRaise.hpp"
 #include "app/WindowScale.hpp"
 #include "panel/Gui.hpp"
+#include "session/Handover.hpp"
 #include "session/Mpris.hpp"
 #include "session/SongOpener.hpp"
 
@@ -32,6 +33,15 @@ int main(int argc, char** argv) {
         song = std::filesystem::absolute(argv[1], failed).string();
     }
     // --- end of the stand-in.
+
+    // A player already running on the session bus takes the song, and this one ends.
+    if (!song.empty()) {
+        const Handover::Outcome outcome = Handover().give(song);
+        if (outcome == Handover::Outcome::handedOver)
+            return 0;
+        if (outcome == Handover::Outcome::refused)
+            return 1;
+    }
 
     // Without a GPU driver, Mesa draws with llvmpipe, which splits every frame among one
     // thread per core: a 300 x 150 frame costs less drawn on this thread than handed out and

@@ -5,6 +5,7 @@ reads its types with busctl --user and what it announces with dbus-monitor. Song
 the test song with tag bytes written here, or converted to FLAC by sox with a comment added."""
 import os
 import re
+import signal
 import struct
 import subprocess
 import unittest
@@ -16,6 +17,7 @@ from player_e2e import RATE, setUpModule, tearDownModule, wait_for  # noqa: F401
 PLAYER = "org.mpris.MediaPlayer2.Player"
 LENGTH = int(e2e.SONG_SECONDS * 1000000)
 TRACK, NO_TRACK = "/io/github/brasko/Brasko/Track/", "/org/mpris/MediaPlayer2/TrackList/NoTrack"
+WINDOW_NAME = "^Brasko :: Velmar$"
 BUS = ('<busconfig><type>session</type><listen>unix:dir=%s</listen><policy context="default">'
        '<allow own="*"/><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/>'
        '</policy></busconfig>')
@@ -113,6 +115,16 @@ class MprisEndToEnd(e2e.PlayerTestCase):
 
     def tags(self):
         return self.ctl("metadata", "--format", "{{xesam:title}}|{{xesam:artist}}|{{xesam:album}}")
+
+    def start_second(self, *args):
+        """Starts the player again on the same bus and display, with its output in a file."""
+        out = open(os.path.join(self.work, "second.out"), "w+")
+        self.addCleanup(out.close)
+        second = subprocess.Popen([os.environ["BRASKO_EXE"], *args], cwd=self.work, env=dict(
+            self.env, BRASKO_FRAME_COUNT_FILE=self.frame_count + "2"), stdout=out,
+            stderr=subprocess.STDOUT)
+        self.addCleanup(lambda: (second.poll() is None and second.kill(), second.wait()))
+        return second, lambda: open(out.name).read()
 
     def play_pause_heard_from(self, second):
         before = self.capture.frames()
@@ -258,6 +270,39 @@ class MprisEndToEnd(e2e.PlayerTestCase):
         for path, expected in songs:
             self.assertEqual("", self.open_uri("file://" + quote(path)))
             wait_for(lambda: self.tags() == expected, 5, "%s from %s" % (expected, path))
+
+    def test_a_second_start_hands_over_its_song_raises_the_window_and_exits(self):
+        flac = self.flac("hand over.flac", [])
+        cover = subprocess.Popen(["xmessage", "-title", "cover", "-geometry", "400x300+0+0", "cover"])
+        self.addCleanup(lambda: (cover.kill(), cover.wait()))
+        stacked = lambda: subprocess.run(["xdotool", "search", "--name", "^(cover|Brasko :: Velmar)$"],
+                                         capture_output=True, text=True).stdout.split()
+        wait_for(lambda: len(stacked()) == 2 and stacked()[-1] != self.window, 5,
+                 "the cover over the player")
+        before = self.capture.frames()
+        second, said = self.start_second("hand over.flac")  # relative to its folder
+        self.assertEqual(0, second.wait(10), said())
+        onset = wait_for(lambda: self.capture.sound_after(before), 5, "the handed song to sound")
+        self.assert_song_time(onset + 1100, 1100 / RATE, what="after the hand-over")
+        self.assertEqual("file://" + quote(flac), self.ctl("metadata", "xesam:url"))
+        wait_for(lambda: stacked()[-1] == self.window, 5, "the player raised over the cover")
+        self.assertEqual(1, len(subprocess.run(["xdotool", "search", "--name", WINDOW_NAME],
+                                               capture_output=True, text=True).stdout.split()))
+
+    def test_a_second_start_with_a_song_the_player_refuses_exits_1_saying_why(self):
+        second, said = self.start_second("missing.flac")
+        self.assertEqual(1, second.wait(10), said())
+        self.assertIn("missing.flac", said())
+        self.assertEqual({"Metadata": 'a{sv} 1 "mpris:trackid" o "%s"' % NO_TRACK},
+                         self.props(PLAYER, ["Metadata"]))
+
+    def test_a_start_with_a_song_on_a_frozen_bus_opens_a_window_of_its_own(self):
+        os.kill(self.bus_pid, signal.SIGSTOP)
+        self.addCleanup(os.kill, self.bus_pid, signal.SIGCONT)
+        second, said = self.start_second(self.song("frozen.mp3"))
+        found = subprocess.run([os.environ["BRASKO_XWIN"], "find", str(second.pid), "10"])
+        self.assertEqual(0, found.returncode, said())
+        self.assertIn("does not answer", said())
 
     def test_no_properties_changed_in_ten_seconds_of_steady_playback(self):
         os.remove(os.path.join(self.work, "granite.mp3"))
