@@ -66,9 +66,7 @@ void Controls::open(const std::string& path) {
     stopButton.setActive(false);
 }
 
-void Controls::markJump() {
-    jumped = true;
-}
+void Controls::markJump() { jumped = true; }
 
 bool Controls::takeJump() {
     const bool was = jumped;
@@ -76,30 +74,16 @@ bool Controls::takeJump() {
     return was;
 }
 
-bool Controls::isPlaying() const {
-    return player.isPlaying();
-}
+bool Controls::isPlaying() const { return player.isPlaying(); }
 
-bool Controls::isPaused() const {
-    return player.isPaused();
-}
+bool Controls::isPaused() const { return player.isPaused(); }
 
-std::string Controls::name() const {
-    return player.name();
-}
+std::string Controls::name() const { return player.name(); }
 
-std::string Controls::path() const {
-    return player.path();
-}
+std::string Controls::path() const { return player.path(); }
 
-std::uint32_t Controls::track() const {
-    return player.track();
-}
+std::uint32_t Controls::track() const { return player.track(); }
 
-std::int64_t Controls::position() const {
-    return microseconds(player.position());
-}
+std::int64_t Controls::position() const { return microseconds(player.position()); }
 
-std::int64_t Controls::length() const {
-    return microseconds(player.length());
-}
+std::int64_t Controls::length() const { return microseconds(player.length()); }

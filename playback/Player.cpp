@@ -34,17 +34,11 @@ Player::~Player() {
         engine->drop();
 }
 
-bool Player::isPlaying() const {
-    return playing;
-}
+bool Player::isPlaying() const { return playing; }
 
-bool Player::isPaused() const {
-    return paused;
-}
+bool Player::isPaused() const { return paused; }
 
-bool Player::isFinished() {
-    return sound == nullptr || sound->isFinished();
-}
+bool Player::isFinished() { return sound == nullptr || sound->isFinished(); }
 
 std::uint32_t Player::progress() {
     if (sound == nullptr)
@@ -110,30 +104,22 @@ void Player::seekTo(std::uint32_t milliseconds) {
         sound->setPlayPosition(milliseconds);
 }
 
-std::uint32_t Player::position() {
-    return sound == nullptr ? 0 : sound->getPlayPosition();
-}
+std::uint32_t Player::position() { return sound == nullptr ? 0 : sound->getPlayPosition(); }
 
-std::uint32_t Player::length() {
-    return sound == nullptr ? 0 : sound->getPlayLength();
-}
+std::uint32_t Player::length() { return sound == nullptr ? 0 : sound->getPlayLength(); }
 
 std::string Player::name() const {
     const std::basic_string<sf::Uint8> text = title.getString().toUtf8();
     return std::string(text.begin(), text.end());
 }
 
-std::uint32_t Player::track() const {
-    return songs;
-}
+std::uint32_t Player::track() const { return songs; }
 
 std::string Player::path() const {
     return sound == nullptr ? std::string() : std::string(sound->getSoundSource()->getName());
 }
 
-const sf::String& Player::shownTitle() const {
-    return title.getString();
-}
+const sf::String& Player::shownTitle() const { return title.getString(); }
 
 void Player::draw(sf::RenderTarget& target) {
     // In a target drawn larger than its view, the text is laid out at the target's own pixel

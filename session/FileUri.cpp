@@ -49,13 +49,9 @@ FileUri::FileUri(const std::string& uri) : decoded() {
     decoded = path;
 }
 
-bool FileUri::isLocalFile() const {
-    return !decoded.empty();
-}
+bool FileUri::isLocalFile() const { return !decoded.empty(); }
 
-const std::string& FileUri::path() const {
-    return decoded;
-}
+const std::string& FileUri::path() const { return decoded; }
 
 std::string FileUri::of(const std::string& path) {
     const char* const hex = "0123456789ABCDEF";
