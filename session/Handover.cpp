@@ -50,9 +50,8 @@ Handover::Outcome Handover::give(const std::string& path) {
     const Answer opened =
         call("org.mpris.MediaPlayer2.Player", "OpenUri", FileUri::of(path).c_str());
     if (!opened.arrived) {
-        std::cout << "brasko: the player running on the session bus does not answer; opening a "
-                     "window of its own"
-                  << std::endl;
+        std::cout << "brasko: no answer from the session bus or a player on it within "
+                  << patience.count() << " s; opening a window of its own" << std::endl;
         return Outcome::noPlayer;
     }
     if (opened.error == SD_BUS_ERROR_INVALID_ARGS) {

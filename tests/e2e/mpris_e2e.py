@@ -2,11 +2,10 @@
 """The desktop controls (MPRIS) end to end: each test starts the player as player_e2e.py does on
 a session bus of its own, which starts no services (so no playerctld), drives it with playerctl,
 reads its types with busctl --user and what it announces with dbus-monitor. Songs with tags are
-the test song with tag bytes written here, or converted to FLAC by sox with a comment added."""
+the test song with tag bytes written here, or converted by sox with Vorbis comments."""
 import os
 import re
 import signal
-import struct
 import subprocess
 import unittest
 from urllib.parse import quote
@@ -17,7 +16,6 @@ from player_e2e import RATE, setUpModule, tearDownModule, wait_for  # noqa: F401
 PLAYER = "org.mpris.MediaPlayer2.Player"
 LENGTH = int(e2e.SONG_SECONDS * 1000000)
 TRACK, NO_TRACK = "/io/github/brasko/Brasko/Track/", "/org/mpris/MediaPlayer2/TrackList/NoTrack"
-WINDOW_NAME = "^Brasko :: Velmar$"
 BUS = ('<busconfig><type>session</type><listen>unix:dir=%s</listen><policy context="default">'
        '<allow own="*"/><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/>'
        '</policy></busconfig>')
@@ -29,7 +27,7 @@ def syncsafe(size):
 
 def id3v2(version, frames):
     """An ID3v2 tag of text frames, each given as (id, encoding byte + text)."""
-    body = b"".join(name + (syncsafe(len(data)) if version == 4 else struct.pack(">I", len(data)))
+    body = b"".join(name + (syncsafe(len(data)) if version == 4 else len(data).to_bytes(4, "big"))
                     + b"\0\0" + data for name, data in frames)
     return b"ID3" + bytes([version, 0, 0]) + syncsafe(len(body)) + body
 
@@ -89,20 +87,12 @@ class MprisEndToEnd(e2e.PlayerTestCase):
             out.write(head + song.read() + tail)
         return path
 
-    def flac(self, name, comments):
-        """The test song as FLAC with a Vorbis comment of the given KEY=value fields."""
+    def converted(self, name, comments):
+        """The test song as FLAC or Ogg Vorbis (by name), written by sox with the given KEY=value
+        Vorbis comments."""
         path = os.path.join(self.work, name)
-        subprocess.run(["sox", os.environ["BRASKO_E2E_SONG"], path], check=True)
-        with open(path, "rb") as f:
-            data = f.read()
-        fields = [field.encode() for field in comments]
-        block = (struct.pack("<I", 6) + b"tester" + struct.pack("<I", len(fields)) +
-                 b"".join(struct.pack("<I", len(field)) + field for field in fields))
-        # After the stream info (a 4-byte header and 34 bytes), which stays first.
-        last = data[4] & 0x80
-        with open(path, "wb") as f:
-            f.write(data[:4] + bytes([data[4] & 0x7f]) + data[5:42] + bytes([4 | last]) +
-                    len(block).to_bytes(3, "big") + block + data[42:])
+        subprocess.run(["sox", os.environ["BRASKO_E2E_SONG"], *[arg for comment in comments for
+                        arg in ("--add-comment", comment)], path], check=True)
         return path
 
     def open_uri(self, uri):
@@ -112,9 +102,6 @@ class MprisEndToEnd(e2e.PlayerTestCase):
              "/org/mpris/MediaPlayer2", PLAYER + ".OpenUri", "string:" + uri],
             capture_output=True, text=True, timeout=10,
             env=dict(os.environ, DBUS_SESSION_BUS_ADDRESS=self.address)).stderr.strip()
-
-    def tags(self):
-        return self.ctl("metadata", "--format", "{{xesam:title}}|{{xesam:artist}}|{{xesam:album}}")
 
     def start_second(self, *args):
         """Starts the player again on the same bus and display, with its output in a file."""
@@ -223,7 +210,7 @@ class MprisEndToEnd(e2e.PlayerTestCase):
         self.assertEqual(str(LENGTH), self.ctl("metadata", "mpris:length"))
 
     def test_open_uri_plays_a_flac_from_its_start_as_a_new_track(self):
-        flac = self.flac("T\u00fcr 1.flac", ["TITLE=Fl\u00e4che", "ARTIST=Vier", "ALBUM=Band"])
+        flac = self.converted("T\u00fcr 1.flac", ["TITLE=Fl\u00e4che", "ARTIST=Vier", "ALBUM=Band"])
         self.ctl("play", status="Playing")
         self.ctl("position", "4")
         self.ctl("pause", status="Paused")
@@ -248,9 +235,6 @@ class MprisEndToEnd(e2e.PlayerTestCase):
                              uri)
         self.assertEqual("Playing '%s1'" % TRACK, self.ctl("metadata", "--format",
                                                       "{{status}} {{mpris:trackid}}"))
-        now = self.capture.frames()
-        self.assertIsNotNone(wait_for(lambda: self.capture.sound_after(now + RATE // 2), 5,
-                                      "the song to go on"))
 
     def test_tags_of_each_kind_reach_the_metadata_and_the_title_falls_back_to_the_name(self):
         utf16 = lambda text: b"\1" + text.encode("utf-16")  # with its byte order mark
@@ -264,15 +248,18 @@ class MprisEndToEnd(e2e.PlayerTestCase):
                                             (b"TPE1", utf8("Lo\u00efc"))])),
              "\u00d1and\u00fa|Lo\u00efc|"),
             (self.song("v1.mp3", tail=id3v1("Caf\u00e9", "Old", "Tape")), "Caf\u00e9|Old|Tape"),
-            (self.flac("comment.flac", ["title=Vorbis", "ALBUM=Comment"]), "Vorbis||Comment"),
+            (self.converted("comment.flac", ["title=Vorbis", "ALBUM=Comment"]), "Vorbis||Comment"),
+            (self.converted("comment.ogg", ["ARTIST=Ogg"]), "comment.ogg|Ogg|"),
             (self.song("plain.mp3"), "plain.mp3||"),
         ]
         for path, expected in songs:
             self.assertEqual("", self.open_uri("file://" + quote(path)))
-            wait_for(lambda: self.tags() == expected, 5, "%s from %s" % (expected, path))
+            tags = lambda: self.ctl("metadata", "--format", "{{xesam:title}}|{{xesam:artist}}|"
+                                    "{{xesam:album}}")
+            wait_for(lambda: tags() == expected, 5, "%s from %s" % (expected, path))
 
     def test_a_second_start_hands_over_its_song_raises_the_window_and_exits(self):
-        flac = self.flac("hand over.flac", [])
+        flac = self.converted("hand over.flac", [])
         cover = subprocess.Popen(["xmessage", "-title", "cover", "-geometry", "400x300+0+0", "cover"])
         self.addCleanup(lambda: (cover.kill(), cover.wait()))
         stacked = lambda: subprocess.run(["xdotool", "search", "--name", "^(cover|Brasko :: Velmar)$"],
@@ -285,9 +272,8 @@ class MprisEndToEnd(e2e.PlayerTestCase):
         onset = wait_for(lambda: self.capture.sound_after(before), 5, "the handed song to sound")
         self.assert_song_time(onset + 1100, 1100 / RATE, what="after the hand-over")
         self.assertEqual("file://" + quote(flac), self.ctl("metadata", "xesam:url"))
-        wait_for(lambda: stacked()[-1] == self.window, 5, "the player raised over the cover")
-        self.assertEqual(1, len(subprocess.run(["xdotool", "search", "--name", WINDOW_NAME],
-                                               capture_output=True, text=True).stdout.split()))
+        # Still one player's window, now over the cover.
+        wait_for(lambda: stacked()[1:] == [self.window], 5, "the player raised over the cover")
 
     def test_a_second_start_with_a_song_the_player_refuses_exits_1_saying_why(self):
         second, said = self.start_second("missing.flac")
@@ -302,7 +288,7 @@ class MprisEndToEnd(e2e.PlayerTestCase):
         second, said = self.start_second(self.song("frozen.mp3"))
         found = subprocess.run([os.environ["BRASKO_XWIN"], "find", str(second.pid), "10"])
         self.assertEqual(0, found.returncode, said())
-        self.assertIn("does not answer", said())
+        self.assertIn("no answer from the session bus", said())
 
     def test_no_properties_changed_in_ten_seconds_of_steady_playback(self):
         os.remove(os.path.join(self.work, "granite.mp3"))
