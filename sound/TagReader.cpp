@@ -162,6 +162,22 @@ Bytes resynchronised(const Bytes& bytes) {
     return out;
 }
 
+// Returns true iff a frame of size bytes from at ends inside the tag where another frame's id,
+// the padding or the tag's end begins.
+bool endsAtFrame(const Bytes& tag, std::size_t at, std::size_t size, std::size_t idSize) {
+    if (size > tag.size() - at)
+        return false;
+    const std::size_t end = at + size;
+    if (end == tag.size() || tag[end] == 0)
+        return true;
+    if (idSize > tag.size() - end)
+        return false;
+    return std::all_of(
+        tag.begin() + static_cast<std::ptrdiff_t>(end),
+        tag.begin() + static_cast<std::ptrdiff_t>(end + idSize),
+        [](unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); });
+}
+
 std::string upper(std::string text) {
     for (char& c : text)
         if (c >= 'a' && c <= 'z')
@@ -269,10 +285,18 @@ std::size_t TagReader::readId3v2(const unsigned char* data, std::size_t size) {
     const std::size_t headerSize = version == 2 ? 6 : 10;
     while (body.size() - at >= headerSize && body[at] != 0) {
         const unsigned char* header = body.data() + at;
-        const std::size_t frameSize = version == 2   ? bigEndian(header + 3, 3)
-                                      : version == 3 ? bigEndian(header + 4, 4)
-                                                     : syncsafe(header + 4);
+        std::size_t frameSize = version == 2   ? bigEndian(header + 3, 3)
+                                : version == 3 ? bigEndian(header + 4, 4)
+                                               : syncsafe(header + 4);
         at += headerSize;
+        // Some taggers wrote 2.4's sizes as plain numbers, as in 2.3: read so when a byte has
+        // its top bit set, or when only that reading ends the frame where another one, the
+        // padding or the tag's end begins.
+        const bool plain = ((header[4] | header[5] | header[6] | header[7]) & 0x80) != 0 ||
+                           (!endsAtFrame(body, at, frameSize, idSize) &&
+                            endsAtFrame(body, at, bigEndian(header + 4, 4), idSize));
+        if (version == 4 && plain)
+            frameSize = bigEndian(header + 4, 4);
         if (frameSize > body.size() - at)
             break;
         const std::string id(reinterpret_cast<const char*>(header), idSize);

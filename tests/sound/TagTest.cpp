@@ -96,6 +96,12 @@ const TagCase cases[] = {
            frame(4, "TIT2", std::string("\x07", 1) + syncsafe(3) + std::string("\0\xff\0\xe0", 4),
                  0x43)),
      "\xc3\xbf\xc3\xa0||"},
+    // A 2.4 tag with its sizes written as plain numbers: 256 bytes of text, then an album.
+    {"id3v24_plain_frame_sizes",
+     id3v2(4, 0,
+           "TIT2" + number(257, 4) + std::string(2, '\0') + "\3" + std::string(256, 't') +
+               frame(4, "TALB", "\3Plain")),
+     std::string(256, 't') + "||Plain"},
     {"id3v2_wins_over_id3v1_field_by_field",
      id3v2(3, 0, frame(3, "TIT2", std::string("\0New", 4))) + id3v1("Old", "Band", ""),
      "New|Band|"},
