@@ -10,7 +10,7 @@ WindowRaise::~WindowRaise() {
 void WindowRaise::raise() {
     if (display == nullptr)
         return;
-    // As the window manager's specification has it: sent to the root window, from a normal
+    // As window managers expect it (EWMH): sent to the root window, from a normal
     // application (source 1), at no particular time.
     XEvent event{};
     event.xclient.type = ClientMessage;

@@ -71,13 +71,13 @@ Handover::Answer Handover::call(const char* interface, const char* member, const
     sd_bus_message* message = nullptr;
     if (sd_bus_message_new_method_call(bus, &message, busName, objectPath, interface, member) < 0)
         return answer;
-    // A player that is not running is not to be started by the bus.
     sd_bus_slot* slot = nullptr;
     const auto left = [this] {
         return std::chrono::duration_cast<std::chrono::microseconds>(
                    deadline - std::chrono::steady_clock::now())
             .count();
     };
+    // A player that is not running is not to be started by the bus.
     int done = sd_bus_message_set_auto_start(message, 0);
     if (done >= 0 && text != nullptr)
         done = sd_bus_message_append(message, "s", text);
