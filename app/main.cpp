@@ -1,6 +1,8 @@
 // The player's entry: one fixed window at the desktop's scale, three textures, the input
 // state and the control panel, and a frame loop paced to 40 frames per second that runs
-// until the window closes. The key Z switches the window between its two sizes.
+// until the window closes. The key Z switches the window between its two sizes. Given a song
+// while a player already runs on the session bus, it hands the song to that one and ends; the
+// desktop's Raise brings the window to the front.
 #include "app/IconImage.hpp"
 #include "app/InputState.hpp"
 #include "app/WindowRaise.hpp"
