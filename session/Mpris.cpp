@@ -206,12 +206,12 @@ int Mpris::Calls::metadata(sd_bus*, const char*, const char*, const char*, sd_bu
     const std::string path = self.controls.path();
     const std::string file = !path.empty() && path[0] == '/' ? path : self.folder + "/" + path;
     const std::string track = self.trackPath();
-    const std::string title = self.title.empty() ? self.controls.name() : self.title;
     int done = sd_bus_message_open_container(reply, 'a', "{sv}");
     if (done >= 0)
-        done = sd_bus_message_append(reply, "{sv}{sv}{sv}{sv}", "mpris:trackid", "o", track.c_str(),
-                                     "mpris:length", "x", length, "xesam:title", "s", title.c_str(),
-                                     "xesam:url", "s", FileUri::of(file).c_str());
+        done =
+            sd_bus_message_append(reply, "{sv}{sv}{sv}{sv}", "mpris:trackid", "o", track.c_str(),
+                                  "mpris:length", "x", length, "xesam:title", "s",
+                                  self.title.c_str(), "xesam:url", "s", FileUri::of(file).c_str());
     if (done >= 0 && !self.artist.empty())
         done = sd_bus_message_append(reply, "{sv}", "xesam:artist", "as", 1, self.artist.c_str());
     if (done >= 0 && !self.album.empty())
@@ -292,8 +292,12 @@ void Mpris::update() {
     if (controls.track() != lastTrack) {
         // A new song: its tags are read once, here, for every reading of the metadata.
         lastTrack = controls.track();
-        const irrklang::TagReader tags(controls.path());
-        title = tags.title();
+        const std::string path = controls.path();
+        const irrklang::TagReader tags(path);
+        // Without a title tag, the file's name from the path (the window's title has gone
+        // through the program's locale), as valid UTF-8 as every D-Bus string must be.
+        title = !tags.title().empty() ? tags.title()
+                                      : irrklang::TagReader::utf8(path.substr(path.rfind('/') + 1));
         artist = tags.artist();
         album = tags.album();
         lastLength = -1;

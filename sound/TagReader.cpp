@@ -228,6 +228,10 @@ const std::string& TagReader::album() const {
     return albumText;
 }
 
+std::string TagReader::utf8(const std::string& bytes) {
+    return fromUtf8(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+}
+
 void TagReader::readHead(const unsigned char* data, std::size_t size) {
     // A FLAC file may start with an ID3v2 tag too.
     const std::size_t tag = std::min(readId3v2(data, size), size);

@@ -28,6 +28,10 @@ public:
     const std::string& artist() const;
     const std::string& album() const;
 
+    // The bytes as UTF-8 up to the first NUL: each byte that does not decode becomes U+FFFD. For
+    // text such as a file name, which is any bytes but NUL and "/".
+    static std::string utf8(const std::string& bytes);
+
 private:
     // Reads what the first bytes of a file hold: an ID3v2 tag, then FLAC metadata or Ogg
     // pages.

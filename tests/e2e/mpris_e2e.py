@@ -32,10 +32,6 @@ def id3v2(version, frames):
     return b"ID3" + bytes([version, 0, 0]) + syncsafe(len(body)) + body
 
 
-def id3v1(*fields):
-    return b"TAG" + b"".join(f.encode("latin-1").ljust(30, b"\0") for f in fields) + bytes(35)
-
-
 class MprisEndToEnd(e2e.PlayerTestCase):
     def bus_address(self):
         with open(os.path.join(self.work, "bus.conf"), "w") as conf:
@@ -210,7 +206,7 @@ class MprisEndToEnd(e2e.PlayerTestCase):
         self.assertEqual(str(LENGTH), self.ctl("metadata", "mpris:length"))
 
     def test_open_uri_plays_a_flac_from_its_start_as_a_new_track(self):
-        flac = self.converted("T\u00fcr 1.flac", ["TITLE=Fl\u00e4che", "ARTIST=Vier", "ALBUM=Band"])
+        flac = self.converted("T\u00fcr 1.flac", [])
         self.ctl("play", status="Playing")
         self.ctl("position", "4")
         self.ctl("pause", status="Paused")
@@ -221,9 +217,8 @@ class MprisEndToEnd(e2e.PlayerTestCase):
         onset = wait_for(lambda: self.capture.sound_after(before), 5, "the FLAC to sound")
         self.assert_song_time(onset + 1100, 1100 / RATE, what="after OpenUri")
         wait_for(lambda: TRACK + "2" in said(), 5, "the new track announced")
-        self.assertEqual("Fl\u00e4che|Vier|Band|'%s2'|file://%s" % (TRACK, quote(flac)), self.ctl(
-            "metadata", "--format",
-            "{{xesam:title}}|{{xesam:artist}}|{{xesam:album}}|{{mpris:trackid}}|{{xesam:url}}"))
+        self.assertEqual("T\u00fcr 1.flac '%s2' file://%s" % (TRACK, quote(flac)), self.ctl(
+            "metadata", "--format", "{{xesam:title}} {{mpris:trackid}} {{xesam:url}}"))
         self.assertAlmostEqual(LENGTH, int(self.ctl("metadata", "mpris:length")), delta=100000)
 
     def test_uris_that_name_no_playable_local_file_are_refused_and_the_song_goes_on(self):
@@ -247,13 +242,15 @@ class MprisEndToEnd(e2e.PlayerTestCase):
             (self.song("v24.mp3", id3v2(4, [(b"TIT2", utf8("\u00d1and\u00fa")),
                                             (b"TPE1", utf8("Lo\u00efc"))])),
              "\u00d1and\u00fa|Lo\u00efc|"),
-            (self.song("v1.mp3", tail=id3v1("Caf\u00e9", "Old", "Tape")), "Caf\u00e9|Old|Tape"),
+            (self.song("v1.mp3", tail=b"TAG" + b"".join(f.ljust(30, b"\0") for f in
+                                                         [b"Caf\xe9", b"Old", b"Tape"]) + bytes(35)),
+             "Caf\u00e9|Old|Tape"),
             (self.converted("comment.flac", ["title=Vorbis", "ALBUM=Comment"]), "Vorbis||Comment"),
             (self.converted("comment.ogg", ["ARTIST=Ogg"]), "comment.ogg|Ogg|"),
-            (self.song("plain.mp3"), "plain.mp3||"),
+            (self.song(os.fsdecode(b"caf\xe9.mp3")), "caf\ufffd.mp3||"),  # not UTF-8
         ]
         for path, expected in songs:
-            self.assertEqual("", self.open_uri("file://" + quote(path)))
+            self.assertEqual("", self.open_uri("file://" + quote(os.fsencode(path))))
             tags = lambda: self.ctl("metadata", "--format", "{{xesam:title}}|{{xesam:artist}}|"
                                     "{{xesam:album}}")
             wait_for(lambda: tags() == expected, 5, "%s from %s" % (expected, path))
