@@ -296,10 +296,11 @@ std::size_t TagReader::readId3v2(const unsigned char* data, std::size_t size) {
         // Some taggers wrote 2.4's sizes as plain numbers, as in 2.3: read so when a byte has
         // its top bit set, or when only that reading ends the frame where another one, the
         // padding or the tag's end begins.
-        const bool plain = ((header[4] | header[5] | header[6] | header[7]) & 0x80) != 0 ||
-                           (!endsAtFrame(body, at, frameSize, idSize) &&
-                            endsAtFrame(body, at, bigEndian(header + 4, 4), idSize));
-        if (version == 4 && plain)
+        const bool plain =
+            version == 4 && (((header[4] | header[5] | header[6] | header[7]) & 0x80) != 0 ||
+                             (!endsAtFrame(body, at, frameSize, idSize) &&
+                              endsAtFrame(body, at, bigEndian(header + 4, 4), idSize)));
+        if (plain)
             frameSize = bigEndian(header + 4, 4);
         if (frameSize > body.size() - at)
             break;
