@@ -193,8 +193,10 @@ TagReader::TagReader(const std::string& path) : titleText(), artistText(), album
         return;
     Bytes head(10);
     file.read(reinterpret_cast<char*>(head.data()), 10);
+    if (file.gcount() < 10)
+        return; // too short to hold any tag
     std::size_t wanted = headBytes;
-    if (file.gcount() == 10 && std::memcmp(head.data(), "ID3", 3) == 0)
+    if (std::memcmp(head.data(), "ID3", 3) == 0)
         wanted = std::min(largestId3v2, std::max(wanted, 10 + syncsafe(&head[6]) + headBytes));
     head.resize(wanted);
     file.read(reinterpret_cast<char*>(head.data() + 10), static_cast<std::streamsize>(wanted - 10));
