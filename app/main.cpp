@@ -1,11 +1,15 @@
 // The player's entry: one fixed window at the desktop's scale, three textures, the input
 // state and the control panel, and a frame loop paced to 40 frames per second that runs
-// until the window closes. The key Z switches the window between its two sizes.
+// until the window closes. The key Z switches the window between its two sizes. Given a song
+// while a player already runs on the session bus, it hands the song to that one and ends; the
+// desktop's Raise brings the window to the front.
 #include "app/DropTarget.hpp"
 #include "app/IconImage.hpp"
 #include "app/InputState.hpp"
+#include "app/WindowRaise.hpp"
 #include "app/WindowScale.hpp"
 #include "panel/Gui.hpp"
+#include "session/Handover.hpp"
 #include "session/Mpris.hpp"
 #include "session/SongOpener.hpp"
 
@@ -19,8 +23,29 @@
 #include <SFML/Window/WindowStyle.hpp>
 
 #include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <system_error>
 
-int main() {
+int main(int argc, char** argv) {
+    // --- The command line's song (a stand-in until the command line is read in full): the
+    // first argument that does not start with a dash, made absolute against the working folder.
+    std::string song;
+    if (argc > 1 && argv[1][0] != '-') {
+        std::error_code failed;
+        song = std::filesystem::absolute(argv[1], failed).string();
+    }
+    // --- end of the stand-in.
+
+    // A player already running on the session bus takes the song, and this one ends.
+    if (!song.empty()) {
+        const Handover::Outcome outcome = Handover().give(song);
+        if (outcome == Handover::Outcome::handedOver)
+            return 0;
+        if (outcome == Handover::Outcome::refused)
+            return 1;
+    }
+
     // Without a GPU driver, Mesa draws with llvmpipe, which splits every frame among one
     // thread per core: a 300 x 150 frame costs less drawn on this thread than handed out and
     // collected. Read when the first context is made; a value set by the user wins.
@@ -51,7 +76,10 @@ int main() {
     InputState input;
     Gui gui(textures);
     SongOpener opener(gui.remote());
-    Mpris mpris(gui.remote());
+    if (!song.empty())
+        opener.open(song);
+    Mpris mpris(gui.remote(), opener);
+    WindowRaise raise(window.getSystemHandle());
     DropTarget drop(window.getSystemHandle(), opener);
 
     // The window is never cleared: every frame paints the background over the last one.
@@ -72,6 +100,8 @@ int main() {
         // After the panel's rules, so that the desktop hears of what they did in this frame;
         // a request switches a button, which the rules act on in the next.
         mpris.update();
+        if (mpris.takeRaise())
+            raise.raise();
         drop.update();
         window.display();
     }

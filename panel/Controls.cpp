@@ -82,6 +82,8 @@ std::string Controls::name() const { return player.name(); }
 
 std::string Controls::path() const { return player.path(); }
 
+std::uint32_t Controls::track() const { return player.track(); }
+
 std::int64_t Controls::position() const { return microseconds(player.position()); }
 
 std::int64_t Controls::length() const { return microseconds(player.length()); }

@@ -49,6 +49,8 @@ public:
     std::string name() const;
     // The path of the sound last started, as it was opened; empty before.
     std::string path() const;
+    // The number of the song last started, new for each song opened: 0 before any.
+    std::uint32_t track() const;
 
     // The sound's position and length in microseconds, the unit of the jumps above.
     std::int64_t position() const;

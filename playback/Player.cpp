@@ -17,7 +17,8 @@ const unsigned titleSize = 20; // pixels, at the window's design size
 Player::Player()
     : engine(irrklang::createIrrKlangDevice(irrklang::ESOD_AUTO_DETECT,
                                             irrklang::ESEO_DEFAULT_OPTIONS, 0, IRR_KLANG_VERSION)),
-      sound(nullptr), playing(false), paused(false), song(defaultSong), font(), title() {
+      sound(nullptr), playing(false), paused(false), song(defaultSong), songs(0), newSong(true),
+      font(), title() {
     font.loadFromFile(fontPath);
     title.setFont(font);
     title.setPosition(5.f, 5.f);
@@ -49,7 +50,10 @@ std::uint32_t Player::progress() {
     return static_cast<std::uint32_t>(position * 100u / length);
 }
 
-void Player::open(const std::string& path) { song = path; }
+void Player::open(const std::string& path) {
+    song = path;
+    newSong = true;
+}
 
 void Player::play() {
     if (sound != nullptr) {
@@ -62,6 +66,9 @@ void Player::play() {
         // The file's name alone: a song opened from another folder shows as granite.mp3 does.
         const std::string name = sound->getSoundSource()->getName();
         title.setString(sf::String(name.substr(name.find_last_of('/') + 1), std::locale()));
+        if (newSong)
+            ++songs;
+        newSong = false;
     }
     playing = true;
     paused = false;
@@ -105,6 +112,8 @@ std::string Player::name() const {
     const std::basic_string<sf::Uint8> text = title.getString().toUtf8();
     return std::string(text.begin(), text.end());
 }
+
+std::uint32_t Player::track() const { return songs; }
 
 std::string Player::path() const {
     return sound == nullptr ? std::string() : std::string(sound->getSoundSource()->getName());

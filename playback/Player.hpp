@@ -62,6 +62,10 @@ public:
     // The path of the sound last started, as it was opened; empty before.
     std::string path() const;
 
+    // The number of the song last started: 0 before any, then one more for each song opened
+    // and started (the same song played again keeps its number).
+    std::uint32_t track() const;
+
     // The title as it is drawn.
     const sf::String& shownTitle() const;
 
@@ -73,7 +77,9 @@ private:
     irrklang::ISound* sound;
     bool playing;
     bool paused;
-    std::string song; // the path play() starts
+    std::string song;    // the path play() starts
+    std::uint32_t songs; // the number track() gives
+    bool newSong;        // opened since play() last started a sound
     sf::Font font;
     sf::Text title;
 };

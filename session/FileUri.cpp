@@ -17,7 +17,7 @@ int hexValue(char c) {
 
 FileUri::FileUri(const std::string& uri) : decoded() {
     const std::string scheme = "file://";
-    if (uri.size() < scheme.size())
+    if (uri.size() < scheme.size() || uri.find('\0') != std::string::npos)
         return;
     for (std::size_t i = 0; i < scheme.size(); ++i)
         if (static_cast<char>(std::tolower(static_cast<unsigned char>(uri[i]))) != scheme[i])

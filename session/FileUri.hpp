@@ -13,7 +13,7 @@ public:
     explicit FileUri(const std::string& uri);
 
     // Returns true iff the URI is a file:// URI with no host or "localhost", whose path is
-    // absolute and decodes without a NUL byte.
+    // absolute and decodes without a NUL byte, and that holds no NUL byte itself.
     bool isLocalFile() const;
 
     // The decoded path, empty unless isLocalFile().

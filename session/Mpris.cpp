@@ -2,6 +2,8 @@
 
 #include "session/FileUri.hpp"
 
+#include <TagReader.hpp>
+
 #include <systemd/sd-bus.h>
 
 #include <cstring>
@@ -18,11 +20,15 @@ const char* const playerInterface = "org.mpris.MediaPlayer2.Player";
 const char* const busName = "org.mpris.MediaPlayer2.brasko";
 // The installed desktop entry's file name without ".desktop" (cmake/Install.cmake).
 const char* const desktopEntry = "io.github.brasko.Brasko";
-// The one song's track id, and MPRIS's own id for "no track".
-const char* const trackPath = "/io/github/brasko/Brasko/Track";
+// Where the songs' track ids are, a number after it for each; and MPRIS's own id for "no
+// track".
+const char* const trackFolder = "/io/github/brasko/Brasko/Track/";
 const char* const noTrack = "/org/mpris/MediaPlayer2/TrackList/NoTrack";
 // The answer of RequestName when another connection owns the name.
 const unsigned nameExists = 3;
+// The kinds of file the engine plays, by their MIME types and the older names still in use.
+const char* const mimeTypes[] = {"audio/mpeg", "audio/ogg",    "audio/x-vorbis+ogg", "audio/vorbis",
+                                 "audio/flac", "audio/x-flac", "audio/wav",          "audio/x-wav"};
 
 // The working folder, where the song is; empty if it cannot be told.
 std::string workingFolder() {
@@ -39,6 +45,8 @@ struct Mpris::Calls {
     static int seek(sd_bus_message* call, void* data, sd_bus_error* error);
     static int setPosition(sd_bus_message* call, void* data, sd_bus_error* error);
     static int accept(sd_bus_message* call, void* data, sd_bus_error* error);
+    static int openUri(sd_bus_message* call, void* data, sd_bus_error* error);
+    static int raise(sd_bus_message* call, void* data, sd_bus_error* error);
     static int nameReply(sd_bus_message* reply, void* data, sd_bus_error* error);
 
     static int status(sd_bus* bus, const char* path, const char* interface, const char* property,
@@ -64,10 +72,10 @@ struct Mpris::Calls {
 
 const sd_bus_vtable Mpris::Calls::root[] = {
     SD_BUS_VTABLE_START(0),
-    SD_BUS_METHOD("Raise", "", "", accept, 0),
+    SD_BUS_METHOD("Raise", "", "", raise, 0),
     SD_BUS_METHOD("Quit", "", "", accept, 0),
     SD_BUS_PROPERTY("CanQuit", "b", no, 0, SD_BUS_VTABLE_PROPERTY_CONST),
-    SD_BUS_PROPERTY("CanRaise", "b", no, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("CanRaise", "b", yes, 0, SD_BUS_VTABLE_PROPERTY_CONST),
     SD_BUS_PROPERTY("HasTrackList", "b", no, 0, SD_BUS_VTABLE_PROPERTY_CONST),
     SD_BUS_PROPERTY("Identity", "s", text, 0, SD_BUS_VTABLE_PROPERTY_CONST),
     SD_BUS_PROPERTY("DesktopEntry", "s", text, 0, SD_BUS_VTABLE_PROPERTY_CONST),
@@ -86,7 +94,7 @@ const sd_bus_vtable Mpris::Calls::player[] = {
     SD_BUS_METHOD("Play", "", "", request, 0),
     SD_BUS_METHOD("Seek", "x", "", seek, 0),
     SD_BUS_METHOD("SetPosition", "ox", "", setPosition, 0),
-    SD_BUS_METHOD("OpenUri", "s", "", accept, 0),
+    SD_BUS_METHOD("OpenUri", "s", "", openUri, 0),
     SD_BUS_SIGNAL("Seeked", "x", 0),
     SD_BUS_PROPERTY("PlaybackStatus", "s", status, 0, SD_BUS_VTABLE_PROPERTY_EMITS_CHANGE),
     SD_BUS_PROPERTY("Metadata", "a{sv}", metadata, 0, SD_BUS_VTABLE_PROPERTY_EMITS_CHANGE),
@@ -138,12 +146,35 @@ int Mpris::Calls::setPosition(sd_bus_message* call, void* data, sd_bus_error*) {
     if (read < 0)
         return read;
     // A request for another track, or one before the start, is stale: MPRIS says to ignore it.
-    if (std::string(track) == trackPath && self.controls.seekTo(target))
+    if (track == self.trackPath() && self.controls.seekTo(target))
         self.seeked();
     return sd_bus_reply_method_return(call, "");
 }
 
 int Mpris::Calls::accept(sd_bus_message* call, void*, sd_bus_error*) {
+    return sd_bus_reply_method_return(call, "");
+}
+
+int Mpris::Calls::openUri(sd_bus_message* call, void* data, sd_bus_error* error) {
+    Mpris& self = *static_cast<Mpris*>(data);
+    const char* uri = nullptr;
+    const int read = sd_bus_message_read(call, "s", &uri);
+    if (read < 0)
+        return read;
+    // The error names the URI, which is valid UTF-8 as every D-Bus string is; the path it
+    // decodes to need not be.
+    const FileUri file(uri);
+    if (!file.isLocalFile())
+        return sd_bus_error_setf(error, SD_BUS_ERROR_INVALID_ARGS, "not a local file: %s", uri);
+    if (!self.opener.open(file.path()))
+        return sd_bus_error_setf(error, SD_BUS_ERROR_INVALID_ARGS, "cannot play %s", uri);
+    // The song starts in the panel's next update, before any other request is taken.
+    self.buttonSwitched = true;
+    return sd_bus_reply_method_return(call, "");
+}
+
+int Mpris::Calls::raise(sd_bus_message* call, void* data, sd_bus_error*) {
+    static_cast<Mpris*>(data)->raiseAsked = true;
     return sd_bus_reply_method_return(call, "");
 }
 
@@ -172,12 +203,20 @@ int Mpris::Calls::metadata(sd_bus*, const char*, const char*, const char*, sd_bu
     if (length == 0)
         return sd_bus_message_append(reply, "a{sv}", 1, "mpris:trackid", "o", noTrack);
     // The sound's path is the file name as the player opened it, maybe relative to the folder.
-    const std::string title = self.controls.name();
     const std::string path = self.controls.path();
     const std::string file = !path.empty() && path[0] == '/' ? path : self.folder + "/" + path;
-    return sd_bus_message_append(reply, "a{sv}", 4, "mpris:trackid", "o", trackPath, "mpris:length",
-                                 "x", length, "xesam:title", "s", title.c_str(),
-                                 "xesam:url", "s", FileUri::of(file).c_str());
+    const std::string track = self.trackPath();
+    int done = sd_bus_message_open_container(reply, 'a', "{sv}");
+    if (done >= 0)
+        done =
+            sd_bus_message_append(reply, "{sv}{sv}{sv}{sv}", "mpris:trackid", "o", track.c_str(),
+                                  "mpris:length", "x", length, "xesam:title", "s",
+                                  self.title.c_str(), "xesam:url", "s", FileUri::of(file).c_str());
+    if (done >= 0 && !self.artist.empty())
+        done = sd_bus_message_append(reply, "{sv}", "xesam:artist", "as", 1, self.artist.c_str());
+    if (done >= 0 && !self.album.empty())
+        done = sd_bus_message_append(reply, "{sv}", "xesam:album", "s", self.album.c_str());
+    return done < 0 ? done : sd_bus_message_close_container(reply);
 }
 
 int Mpris::Calls::position(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply,
@@ -209,7 +248,11 @@ int Mpris::Calls::text(sd_bus*, const char*, const char*, const char* property,
         return sd_bus_message_append(reply, "s", desktopEntry);
     if (name == "SupportedUriSchemes")
         return sd_bus_message_append(reply, "as", 1, "file");
-    return sd_bus_message_append(reply, "as", 1, "audio/mpeg");
+    int done = sd_bus_message_open_container(reply, 'a', "s");
+    for (const char* type : mimeTypes)
+        if (done >= 0)
+            done = sd_bus_message_append(reply, "s", type);
+    return done < 0 ? done : sd_bus_message_close_container(reply);
 }
 
 int Mpris::Calls::ignore(sd_bus*, const char*, const char*, const char*, sd_bus_message* value,
@@ -218,9 +261,10 @@ int Mpris::Calls::ignore(sd_bus*, const char*, const char*, const char*, sd_bus_
     return sd_bus_message_read(value, "d", &unused);
 }
 
-Mpris::Mpris(Controls& controls)
-    : controls(controls), bus(nullptr), folder(workingFolder()),
-      lastStatus(status()), lastLength(0), lastTitle(), buttonSwitched(false) {
+Mpris::Mpris(Controls& controls, SongOpener& opener)
+    : controls(controls), opener(opener), bus(nullptr), folder(workingFolder()),
+      lastStatus(status()), lastLength(0), lastTrack(0), title(), artist(), album(),
+      buttonSwitched(false), raiseAsked(false) {
     // Connecting does not wait: the handshake and the name's answer are handled by update().
     if (sd_bus_open_user(&bus) < 0 ||
         sd_bus_add_object_vtable(bus, nullptr, objectPath, rootInterface, Calls::root, this) < 0 ||
@@ -245,9 +289,21 @@ void Mpris::update() {
         changed[count++] = "PlaybackStatus";
     }
     const std::int64_t length = controls.length();
-    if (length != lastLength || (length > 0 && controls.name() != lastTitle)) {
+    if (controls.track() != lastTrack) {
+        // A new song: its tags are read once, here, for every reading of the metadata.
+        lastTrack = controls.track();
+        const std::string path = controls.path();
+        const irrklang::TagReader tags(path);
+        // Without a title tag, the file's name from the path (the window's title has gone
+        // through the program's locale), as valid UTF-8 as every D-Bus string must be.
+        title = !tags.title().empty() ? tags.title()
+                                      : irrklang::TagReader::utf8(path.substr(path.rfind('/') + 1));
+        artist = tags.artist();
+        album = tags.album();
+        lastLength = -1;
+    }
+    if (length != lastLength) {
         lastLength = length;
-        lastTitle = length > 0 ? controls.name() : std::string();
         changed[count++] = "Metadata";
     }
     if (controls.takeJump())
@@ -271,6 +327,16 @@ void Mpris::update() {
 void Mpris::seeked() {
     if (bus != nullptr && controls.isPlaying())
         sd_bus_emit_signal(bus, objectPath, playerInterface, "Seeked", "x", controls.position());
+}
+
+bool Mpris::takeRaise() {
+    const bool asked = raiseAsked;
+    raiseAsked = false;
+    return asked;
+}
+
+std::string Mpris::trackPath() const {
+    return trackFolder + std::to_string(controls.track());
 }
 
 const char* Mpris::status() const {

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Builds the MP3 reader's fuzzer with clang (AddressSanitizer, UndefinedBehaviorSanitizer and
-# libFuzzer) in build/fuzz and runs it for SECONDS (default 600) on one core. It starts from
-# the committed seeds (tests/fuzz/corpus) and past crashes (tests/fuzz/regressions) and keeps
-# what it learns in build/fuzz/corpus; a crashing input lands in build/fuzz/artifacts/ and
-# ends the run with a non-zero status. Copy such an input to tests/fuzz/regressions/ once
-# fixed, so that the tests replay it.
+# Builds the fuzzer of the MP3 reader and the tag reader with clang (AddressSanitizer,
+# UndefinedBehaviorSanitizer and libFuzzer) in build/fuzz and runs it for SECONDS (default
+# 600) on one core. It starts from the committed seeds (tests/fuzz/corpus) and past crashes
+# (tests/fuzz/regressions) and keeps what it learns in build/fuzz/corpus; a crashing input
+# lands in build/fuzz/artifacts/ and ends the run with a non-zero status. Copy such an input
+# to tests/fuzz/regressions/ once fixed, so that the tests replay it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-600}

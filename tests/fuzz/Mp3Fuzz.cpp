@@ -2,17 +2,22 @@
 // reader's content check, opening (which scans the whole stream for its exact length),
 // decoding (never more than announced), and seeks to the start, the middle, the end and a
 // place the input picks; then the same bytes through SFML's own choice of reader after the
-// engine's format checks, as the player opens its song.
+// engine's format checks, as the player opens its song; and the same bytes through the tag
+// reader, whose text must be valid UTF-8.
 #include <FormatCheck.hpp>
 #include <Mp3Reader.hpp>
+#include <TagReader.hpp>
 
 #include <SFML/Audio/InputSoundFile.hpp>
 #include <SFML/System/Err.hpp>
 #include <SFML/System/MemoryInputStream.hpp>
 
+#include <codecvt>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <locale>
+#include <string>
 #include <vector>
 
 namespace {
@@ -20,8 +25,8 @@ namespace {
 // Reads up to limit samples in quarter-second blocks, as far as they come, and stops the
 // program if the reader fills more than it is given, delivers part of a frame (OpenAL takes
 // whole frames only) or goes past the count it announced.
-void decode(irrklang::Mp3Reader& reader, const sf::SoundFileReader::Info& info,
-            sf::Uint64 from, sf::Uint64 limit) {
+void decode(irrklang::Mp3Reader& reader, const sf::SoundFileReader::Info& info, sf::Uint64 from,
+            sf::Uint64 limit) {
     std::vector<sf::Int16> block((info.sampleRate / 4 + 1) * info.channelCount);
     for (sf::Uint64 total = 0; total < limit;) {
         const sf::Uint64 count = reader.read(block.data(), block.size());
@@ -37,6 +42,15 @@ void decode(irrklang::Mp3Reader& reader, const sf::SoundFileReader::Info& info,
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    // Text that is not UTF-8 throws (and stops the program); surrogates are let through by the
+    // converter, so they are looked for.
+    const irrklang::TagReader tags(data, size);
+    std::wstring_convert<std::codecvt_utf8<char32_t>, char32_t> utf8;
+    for (const std::string* text : {&tags.title(), &tags.artist(), &tags.album()})
+        for (const char32_t c : utf8.from_bytes(*text))
+            if (c >= 0xd800 && c <= 0xdfff)
+                std::abort();
+
     irrklang::Mp3Reader::registerOnce();
     static std::streambuf* const quiet = sf::err().rdbuf(nullptr); // SFML's complaints
     (void)quiet;
@@ -57,8 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             sf::Uint64 picked = 0;
             for (std::size_t i = size > 8 ? size - 8 : 0; i < size; ++i)
                 picked = picked << 8 | data[i];
-            for (const sf::Uint64 target : {samples / 2, samples - 1, sf::Uint64(0), samples,
-                                            picked % (samples + 1)}) {
+            for (const sf::Uint64 target :
+                 {samples / 2, samples - 1, sf::Uint64(0), samples, picked % (samples + 1)}) {
                 reader.seek(target);
                 decode(reader, info, target / channels * channels, 4 * info.sampleRate * channels);
             }

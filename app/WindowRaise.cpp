@@ -1,0 +1,26 @@
+#include "app/WindowRaise.hpp"
+
+WindowRaise::WindowRaise(::Window window) : display(XOpenDisplay(nullptr)), window(window) {}
+
+WindowRaise::~WindowRaise() {
+    if (display != nullptr)
+        XCloseDisplay(display);
+}
+
+void WindowRaise::raise() {
+    if (display == nullptr)
+        return;
+    // As window managers expect it (EWMH): sent to the root window, from a normal
+    // application (source 1), at no particular time.
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = 1;
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, DefaultRootWindow(display), False,
+               SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    XRaiseWindow(display, window);
+    XFlush(display);
+}

@@ -1,0 +1,26 @@
+// Brings the player's window to the front when the desktop asks for it (MPRIS Raise, which a
+// second start sends after handing its song over): it asks the window manager to activate the
+// window (_NET_ACTIVE_WINDOW, which also brings it back from the task bar) and raises it
+// itself, for a desktop without a window manager. The entry function makes one from the
+// window's X handle, on an X connection of its own, and keeps it as long as the window.
+#ifndef BRASKO_WINDOWRAISE_HPP
+#define BRASKO_WINDOWRAISE_HPP
+
+#include <X11/Xlib.h>
+
+class WindowRaise {
+public:
+    explicit WindowRaise(::Window window);
+    ~WindowRaise();
+    WindowRaise(const WindowRaise&) = delete;
+    WindowRaise& operator=(const WindowRaise&) = delete;
+
+    // Activates and raises the window.
+    void raise();
+
+private:
+    Display* display; // null if the display cannot be opened
+    ::Window window;
+};
+
+#endif
