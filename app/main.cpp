@@ -1,6 +1,9 @@
 // The player's entry: one fixed window at the desktop's scale, three textures, the input
 // state and the control panel, and a frame loop paced to 40 frames per second that runs
-// until the window closes. The key Z switches the window between its two sizes.
+// until the window closes. The key Z switches the window between its two sizes. A song given
+// on the command line plays at once; --help and --version answer without a display.
+#include "app/CommandLine.hpp"
+#include "app/DisplayCheck.hpp"
 #include "app/IconImage.hpp"
 #include "app/InputState.hpp"
 #include "app/WindowScale.hpp"
@@ -17,9 +20,21 @@
 #include <SFML/Window/VideoMode.hpp>
 #include <SFML/Window/WindowStyle.hpp>
 
+#include <chrono>
 #include <cstdlib>
+#include <iostream>
 
-int main() {
+int main(int argc, char** argv) {
+    const CommandLine commandLine(argc, argv);
+    if (const int status = commandLine.answer(std::cout, std::cerr); status >= 0)
+        return status;
+    // SFML aborts the program when the display cannot be opened, and waits forever for one
+    // that does not answer.
+    if (const DisplayCheck display(std::chrono::seconds(3)); !display.problem().empty()) {
+        std::cerr << display.problem() << std::endl;
+        std::_Exit(1); // not waiting for a check that may still wait for its display
+    }
+
     // Without a GPU driver, Mesa draws with llvmpipe, which splits every frame among one
     // thread per core: a 300 x 150 frame costs less drawn on this thread than handed out and
     // collected. Read when the first context is made; a value set by the user wins.
@@ -50,6 +65,8 @@ int main() {
     InputState input;
     Gui gui(textures);
     SongOpener opener(gui.remote());
+    if (!commandLine.song().empty())
+        opener.start(commandLine.song());
     Mpris mpris(gui.remote());
 
     // The window is never cleared: every frame paints the background over the last one.
@@ -70,6 +87,7 @@ int main() {
         // After the panel's rules, so that the desktop hears of what they did in this frame;
         // a request switches a button, which the rules act on in the next.
         mpris.update();
+        opener.update();
         window.display();
     }
     return 0;

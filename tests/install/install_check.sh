@@ -3,8 +3,11 @@
 # data (through the validators), and then starts the installed command the way its menu
 # entry does (Exec=, the launcher in bin/) from the root folder, as from any folder, checks
 # that the window shows its pictures and carries the class the entry names, clicks Play,
-# listens to what OpenAL Soft plays and closes the window like a window manager. Passes only
-# if the song was heard and the program ended with status 0.
+# listens to what OpenAL Soft plays and closes the window like a window manager. Then it
+# starts the command again from another folder with a song of that folder by a relative name
+# (with a space, a letter beyond ASCII and a leading dash), as a user in a terminal does, and
+# listens for that song from its start without any click. Passes only if both were heard and
+# the program ended with status 0 each time.
 #
 #   install_check.sh --build-dir DIR --xwin EXE
 #       installs the built tree DIR to a scratch prefix with `cmake --install` and checks it
@@ -150,12 +153,15 @@ exec_line=$(entry_value Exec)
 [ "$(entry_value Icon)" = brasko ] || fail "Icon= is not brasko"
 [ "$(entry_value Categories)" = "AudioVideo;Audio;Player;" ] || fail "Categories= is '$(entry_value Categories)'"
 
-# Exec= is one program, maybe quoted, with no arguments or field codes.
-if [[ "$exec_line" == \"*\" ]]; then
-    program=${exec_line:1:${#exec_line}-2}
-else
-    program=$exec_line
+# Exec= is one program, maybe quoted, given the file opened after --.
+[[ "$exec_line" == *" -- %f" ]] || fail "Exec=$exec_line does not end in ' -- %f'"
+program=${exec_line% -- %f}
+if [[ "$program" == \"*\" ]]; then
+    program=${program:1:${#program}-2}
 fi
+for type in audio/mpeg audio/ogg audio/flac audio/x-wav; do
+    [[ ";$(entry_value MimeType)" == *";$type;"* ]] || fail "MimeType= lacks $type"
+done
 case "$program" in
 /*) ;;
 *) program=$(command -v "$program" || true) ;;
@@ -285,6 +291,50 @@ if louder_than "$first_click_at" 0.2; then
         fail "the capture before Play is not quiet: RMS '${before}'"
     fi
 fi
+
+# --- Start it with a song by a relative name from another folder and listen ---------------
+# The song is two tones, 330 Hz for 2 s and then 990 Hz: heard from its start, the first
+# sound is the lower one.
+caller="$work/caller folder"
+song="-é song.wav"
+mkdir -p "$caller"
+sox -n -r 44100 -c 2 -b 16 "$work/low.wav" synth 2 sine 330 vol 0.5
+sox -n -r 44100 -c 2 -b 16 "$work/high.wav" synth 4 sine 990 vol 0.5
+sox "$work/low.wav" "$work/high.wav" "$caller/$song"
+capture="$work/song-capture.wav"
+write_wave_conf "$work/openal.conf" "$capture"
+start_cs=$(($(date +%s%N) / 10000000))
+(
+    cd "$caller"
+    export ALSOFT_CONF="$work/openal.conf" BRASKO_OUTPUT=openal
+    unset ALSOFT_DRIVERS
+    exec "$program" -- "$song" </dev/null >"$work/player.log" 2>&1
+) &
+player_pid=$!
+echo "started $program -- '$song' in '$caller' as pid $player_pid"
+frequency=""
+until [ -n "$frequency" ]; do
+    kill -0 "$player_pid" 2>/dev/null || { show_log; die "the program ended before its song was heard"; }
+    deadline_passed 30 && { show_log; die "the song given was not heard within 30 s"; }
+    # The first second from the first sound on, when the capture has it.
+    if [ "$(size_of "$capture")" -gt $((3 * BYTES_PER_SECOND)) ]; then
+        frequency=$(sox -V1 "$capture" -n silence 1 0.01 2% trim 0 1 stat 2>&1 |
+            awk '/^Rough +frequency:/ { print $3 }')
+    fi
+    [ -n "$frequency" ] || sleep 0.2
+done
+if louder_than "$frequency" 280 && at_most "$frequency" 380; then
+    pass "heard '$song' from its start at $(now) s: first sound at $frequency Hz"
+else
+    fail "the first sound of '$song' is at $frequency Hz, not its start's 330 Hz"
+fi
+window=$("$xwin" find "$player_pid" 20 || true)
+[ -n "$window" ] || die "no window of pid $player_pid"
+"$xwin" close "$window" || fail "xwin close $window failed"
+status=0
+wait "$player_pid" || status=$?
+player_pid=""
+if [ "$status" -eq 0 ]; then pass "closed cleanly"; else show_log; fail "the program ended with status $status"; fi
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures checks failed" >&2
