@@ -29,8 +29,9 @@ int main(int argc, char** argv) {
     if (const int status = commandLine.answer(std::cout, std::cerr); status >= 0)
         return status;
     // SFML aborts the program when the display cannot be opened, and waits forever for one
-    // that does not answer.
-    if (const DisplayCheck display(std::chrono::seconds(3)); !display.problem().empty()) {
+    // that does not answer. The check's connection is kept open for the whole run.
+    const DisplayCheck display(std::chrono::seconds(3));
+    if (!display.problem().empty()) {
         std::cerr << display.problem() << std::endl;
         std::_Exit(1); // not waiting for a check that may still wait for its display
     }

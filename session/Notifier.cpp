@@ -2,6 +2,18 @@
 
 #include <systemd/sd-bus.h>
 
+namespace {
+
+// The body may be read as markup by the service: a file name's & and < are shown as they are.
+std::string escaped(const std::string& text) {
+    std::string out;
+    for (const char c : text)
+        out += c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '>' ? "&gt;" : std::string(1, c);
+    return out;
+}
+
+} // namespace
+
 Notifier::Notifier() : bus(nullptr), tried(false) {}
 
 Notifier::~Notifier() {
@@ -24,7 +36,7 @@ void Notifier::notify(const std::string& summary, const std::string& body) {
     if (sd_bus_call_method_async(bus, nullptr, "org.freedesktop.Notifications",
                                  "/org/freedesktop/Notifications", "org.freedesktop.Notifications",
                                  "Notify", nullptr, nullptr, "susssasa{sv}i", "Brasko", 0u,
-                                 "brasko", summary.c_str(), body.c_str(), 0, 0, -1) < 0)
+                                 "brasko", summary.c_str(), escaped(body).c_str(), 0, 0, -1) < 0)
         leaveBus();
 }
 

@@ -323,10 +323,14 @@ until [ -n "$frequency" ]; do
     fi
     [ -n "$frequency" ] || sleep 0.2
 done
-if louder_than "$frequency" 280 && at_most "$frequency" 380; then
-    pass "heard '$song' from its start at $(now) s: first sound at $frequency Hz"
+# sox's rough frequency is its own measure: the tones are measured alike.
+rough() { sox -V1 "$1" -n trim 0 1 stat 2>&1 | awk '/^Rough +frequency:/ { print $3 }'; }
+low=$(rough "$work/low.wav")
+high=$(rough "$work/high.wav")
+if at_most "$frequency" $(((low + high) / 2)); then
+    pass "heard '$song' from its start at $(now) s: first sound at $frequency (low $low, high $high)"
 else
-    fail "the first sound of '$song' is at $frequency Hz, not its start's 330 Hz"
+    fail "the first sound of '$song' is at $frequency, not its start's $low (the rest: $high)"
 fi
 window=$("$xwin" find "$player_pid" 20 || true)
 [ -n "$window" ] || die "no window of pid $player_pid"
