@@ -78,4 +78,6 @@ int CommandLine::answer(std::ostream& out, std::ostream& err) const {
     return -1;
 }
 
-const std::string& CommandLine::song() const { return first; }
+const std::string& CommandLine::song() const {
+    return first;
+}

@@ -32,4 +32,6 @@ DisplayCheck::~DisplayCheck() {
         XCloseDisplay(connection);
 }
 
-const std::string& DisplayCheck::problem() const { return said; }
+const std::string& DisplayCheck::problem() const {
+    return said;
+}

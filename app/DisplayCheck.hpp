@@ -26,7 +26,8 @@ public:
     const std::string& problem() const;
 
 private:
-    struct _XDisplay* connection; // Xlib's Display; null unless the display opened
+    // Xlib's Display, by its own name; null unless the display opened.
+    struct _XDisplay* connection; // NOLINT(bugprone-reserved-identifier)
     std::string said;
 };
 

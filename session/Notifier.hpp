@@ -30,8 +30,8 @@ private:
     // Closes the connection; notices are lost from then on.
     void leaveBus();
 
-    sd_bus* bus;  // null before the first notice and without a bus
-    bool tried;   // whether the bus was asked for
+    sd_bus* bus; // null before the first notice and without a bus
+    bool tried;  // whether the bus was asked for
 };
 
 #endif

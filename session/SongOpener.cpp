@@ -20,7 +20,9 @@ bool SongOpener::open(const std::string& path) {
     return true;
 }
 
-void SongOpener::update() { notifier.update(); }
+void SongOpener::update() {
+    notifier.update();
+}
 
 bool SongOpener::playable(const std::string& path) {
     const std::string problem = irrklang::SoundCheck::problem(path);

@@ -77,7 +77,8 @@ bool freeFormatRun(const unsigned char* first, const unsigned char* end) {
             continue;
         // Frames of one stream differ in length by their padding alone.
         const unsigned char* third = second + (second - first) - padding(first) + padding(second);
-        if (third + 4 <= end && frameHeader(third) && sameKind(first, third) && (third[2] >> 4) == 0)
+        if (third + 4 <= end && frameHeader(third) && sameKind(first, third) &&
+            (third[2] >> 4) == 0)
             return true;
     }
     return false;
