@@ -421,9 +421,8 @@ TEST_F(BadInputTest, OfTwoSongsGivenTheFirstPlaysAtOnceAndTheSecondIsSaidToBeLef
     expectCleanClose();
 }
 
-// A display that cannot be had: none named, one where no X server listens (a loopback port
-// that refuses), and one whose server takes the connection and never answers (a loopback port
-// that listens and never accepts).
+// No display named, one where no X server listens (a loopback port that refuses), and one
+// whose server takes the connection and never answers (a port that listens, never accepting).
 enum class Display { unset, refusing, silent };
 
 struct Start {
@@ -431,27 +430,22 @@ struct Start {
     std::vector<std::string> arguments;
     Display display;
     int status;
-    std::string out;
-    std::string err; // "@" stands for the display's name
+    std::string out; // how standard output starts
+    std::string err; // all of standard error; "@" stands for the display's name
 };
-
-void PrintTo(const Start& start, std::ostream* out) { *out << start.name; }
 
 class StartTest : public ::testing::TestWithParam<Start> {};
 
 TEST_P(StartTest, EndsAtOnceWithItsStatusAndOneAnswer) {
-    // X display n is TCP port 6000 + n; a free one is bound here.
+    // X display n is TCP port 6000 + n: a free one is bound here.
     const int port = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
     int number = 40;
     do
         address.sin_port = htons(static_cast<std::uint16_t>(6000 + ++number));
     while (bind(port, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 && number < 99);
-    if (GetParam().display == Display::silent) {
-        ASSERT_EQ(0, listen(port, 1));
-    }
+    if (GetParam().display == Display::silent)
+        listen(port, 1);
     const std::string display = "127.0.0.1:" + std::to_string(number);
     TempDir folder;
     Process program(BRASKO_EXE, folder.path(),
@@ -466,7 +460,6 @@ TEST_P(StartTest, EndsAtOnceWithItsStatusAndOneAnswer) {
         err.replace(err.find('@'), 1, display);
     EXPECT_EQ(err, program.standardError());
 }
-
 const char* const usage = "usage: brasko [--help | --version] [--] [SONG]";
 
 INSTANTIATE_TEST_SUITE_P(
