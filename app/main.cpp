@@ -1,8 +1,11 @@
 // The player's entry: one fixed window at the desktop's scale, three textures, the input
 // state and the control panel, and a frame loop paced to 40 frames per second that runs
-// until the window closes. The key Z switches the window between its two sizes. Given a song
-// while a player already runs on the session bus, it hands the song to that one and ends; the
-// desktop's Raise brings the window to the front.
+// until the window closes. The key Z switches the window between its two sizes. A song given
+// on the command line plays at once; --help and --version answer without a display. Given a
+// song while a player already runs on the session bus, it hands the song to that one and
+// ends; the desktop's Raise brings the window to the front.
+#include "app/CommandLine.hpp"
+#include "app/DisplayCheck.hpp"
 #include "app/DropTarget.hpp"
 #include "app/IconImage.hpp"
 #include "app/InputState.hpp"
@@ -22,28 +25,31 @@
 #include <SFML/Window/VideoMode.hpp>
 #include <SFML/Window/WindowStyle.hpp>
 
+#include <chrono>
 #include <cstdlib>
-#include <filesystem>
-#include <string>
-#include <system_error>
+#include <iostream>
 
 int main(int argc, char** argv) {
-    // --- The command line's song (a stand-in until the command line is read in full): the
-    // first argument that does not start with a dash, made absolute against the working folder.
-    std::string song;
-    if (argc > 1 && argv[1][0] != '-') {
-        std::error_code failed;
-        song = std::filesystem::absolute(argv[1], failed).string();
-    }
-    // --- end of the stand-in.
+    const CommandLine commandLine(argc, argv);
+    if (const int status = commandLine.answer(std::cout, std::cerr); status >= 0)
+        return status;
 
-    // A player already running on the session bus takes the song, and this one ends.
-    if (!song.empty()) {
-        const Handover::Outcome outcome = Handover().give(song);
+    // A player already running on the session bus takes the song, and this one ends. It
+    // needs the bus, not the display.
+    if (!commandLine.song().empty()) {
+        const Handover::Outcome outcome = Handover().give(commandLine.song());
         if (outcome == Handover::Outcome::handedOver)
             return 0;
         if (outcome == Handover::Outcome::refused)
             return 1;
+    }
+
+    // SFML aborts the program when the display cannot be opened, and waits forever for one
+    // that does not answer. The check's connection is kept open for the whole run.
+    const DisplayCheck display(std::chrono::seconds(3));
+    if (!display.problem().empty()) {
+        std::cerr << display.problem() << std::endl;
+        std::_Exit(1); // not waiting for a check that may still wait for its display
     }
 
     // Without a GPU driver, Mesa draws with llvmpipe, which splits every frame among one
@@ -76,8 +82,8 @@ int main(int argc, char** argv) {
     InputState input;
     Gui gui(textures);
     SongOpener opener(gui.remote());
-    if (!song.empty())
-        opener.open(song);
+    if (!commandLine.song().empty())
+        opener.start(commandLine.song());
     Mpris mpris(gui.remote(), opener);
     WindowRaise raise(window.getSystemHandle());
     DropTarget drop(window.getSystemHandle(), opener);
@@ -100,6 +106,7 @@ int main(int argc, char** argv) {
         // After the panel's rules, so that the desktop hears of what they did in this frame;
         // a request switches a button, which the rules act on in the next.
         mpris.update();
+        opener.update();
         if (mpris.takeRaise())
             raise.raise();
         drop.update();

@@ -21,7 +21,7 @@
 include(GNUInstallDirs)
 
 set(BRASKO_APP_ID io.github.brasko.Brasko)
-set(BRASKO_RELEASE_DATE 2026-12-07)
+set(BRASKO_RELEASE_DATE 2026-12-08)
 set(BRASKO_MAINTAINER "The Brasko developers <brasko@example.org>")
 set(BRASKO_ICON_SIZES 32 48 64 128 256)
 set(brasko_data_dir ${CMAKE_INSTALL_DATADIR}/brasko)

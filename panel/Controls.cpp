@@ -66,6 +66,8 @@ void Controls::open(const std::string& path) {
     stopButton.setActive(false);
 }
 
+void Controls::choose(const std::string& path) { player.open(path); }
+
 void Controls::markJump() { jumped = true; }
 
 bool Controls::takeJump() {

@@ -37,6 +37,9 @@ public:
     // Play (Pause and Stop dark), so that the panel's rules start it in its next update.
     void open(const std::string& path);
 
+    // Makes path the song that Play starts, without playing it or touching what plays now.
+    void choose(const std::string& path);
+
     // Records that playback jumped at the user's hand (the bar, a key), for whoever tells the
     // desktop; takeJump() returns true iff one was recorded since its last call, and forgets it.
     void markJump();

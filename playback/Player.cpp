@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <locale>
 
 namespace {
 const char* const defaultSong = "granite.mp3";
@@ -64,8 +63,10 @@ void Player::play() {
         sound = engine->play2D(song.c_str(), false, false, true, irrklang::ESM_AUTO_DETECT, false);
     if (sound != nullptr) {
         // The file's name alone: a song opened from another folder shows as granite.mp3 does.
-        const std::string name = sound->getSoundSource()->getName();
-        title.setString(sf::String(name.substr(name.find_last_of('/') + 1), std::locale()));
+        // File names are UTF-8, as the desktop writes them.
+        const std::string path = sound->getSoundSource()->getName();
+        const std::string name = path.substr(path.find_last_of('/') + 1);
+        title.setString(sf::String::fromUtf8(name.begin(), name.end()));
         if (newSong)
             ++songs;
         newSong = false;

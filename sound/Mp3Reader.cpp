@@ -12,8 +12,24 @@ namespace irrklang {
 
 namespace {
 
+// Returns true iff h is a valid MPEG audio frame header, of a known or a free bitrate.
+bool frameHeader(const unsigned char* h) {
+    if (h[0] != 0xFF || (h[1] & 0xE0) != 0xE0)
+        return false;
+    const int version = (h[1] >> 3) & 3; // 1 is reserved
+    const int layer = (h[1] >> 1) & 3;   // 0 is reserved
+    return version != 1 && layer != 0 && (h[2] >> 4) != 15 && ((h[2] >> 2) & 3) != 3 &&
+           (h[3] & 3) != 2;
+}
+
+// Returns the padding in bytes of the frame whose header starts at h.
+int padding(const unsigned char* h) {
+    const bool layer1 = ((h[1] >> 1) & 3) == 3;
+    return ((h[2] >> 1) & 1) * (layer1 ? 4 : 1);
+}
+
 // Returns the length in bytes of the frame whose header starts at h, or 0 if h is no
-// valid MPEG audio frame header (free-format frames included: they cannot be measured).
+// valid MPEG audio frame header or a free-format one (whose length the header lacks).
 int frameLength(const unsigned char* h) {
     static const short kbps[2][3][15] = {
         {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
@@ -44,6 +60,28 @@ int frameLength(const unsigned char* h) {
 // Returns true iff headers a and b have the same version, layer and sample rate.
 bool sameKind(const unsigned char* a, const unsigned char* b) {
     return (a[1] & 0xFE) == (b[1] & 0xFE) && (a[2] & 0x0C) == (b[2] & 0x0C);
+}
+
+// The largest free-format frame libmpg123 decodes.
+const int freeFrameLimit = 2880;
+
+// Returns true iff a free-format frame header starts at first and is followed by two more
+// of the same kind and bitrate: the second found by searching, the third where the length
+// the first two give puts it. Searches up to end.
+bool freeFormatRun(const unsigned char* first, const unsigned char* end) {
+    if (!frameHeader(first) || (first[2] >> 4) != 0)
+        return false;
+    for (const unsigned char* second = first + 4;
+         second + 4 <= end && second - first <= freeFrameLimit; ++second) {
+        if (!frameHeader(second) || !sameKind(first, second) || (second[2] >> 4) != 0)
+            continue;
+        // Frames of one stream differ in length by their padding alone.
+        const unsigned char* third = second + (second - first) - padding(first) + padding(second);
+        if (third + 4 <= end && frameHeader(third) && sameKind(first, third) &&
+            (third[2] >> 4) == 0)
+            return true;
+    }
+    return false;
 }
 
 mpg123_ssize_t readStream(void* stream, void* buffer, size_t bytes) {
@@ -84,6 +122,8 @@ bool Mp3Reader::check(sf::InputStream& stream) {
     const sf::Int64 size = stream.read(data, sizeof data);
     for (int p = 0; p + 4 <= size && p < window; ++p) {
         const unsigned char* first = data + p;
+        if (freeFormatRun(first, data + size))
+            return true;
         const int length1 = frameLength(first);
         if (length1 == 0 || p + length1 + 4 > size)
             continue;

@@ -17,7 +17,8 @@ public:
     static void registerOnce();
 
     // Returns true iff the stream starts, after an optional ID3v2 tag, with three
-    // consecutive valid MPEG audio frame headers of the same kind.
+    // consecutive valid MPEG audio frame headers of the same kind; free-format frames, whose
+    // headers give no bitrate, are measured by the distance to the next header.
     static bool check(sf::InputStream& stream);
 
     Mp3Reader();

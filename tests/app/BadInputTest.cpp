@@ -8,15 +8,23 @@
 // promises, and closes with status 0. A start without ressources/ is in ShellTest.
 #include "PlayerProgram.hpp"
 
+#include "support/Process.hpp"
 #include "support/SoundServer.hpp"
+#include "support/TempDir.hpp"
 #include "support/Wait.hpp"
 
 #include <SFML/Graphics/Image.hpp>
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <optional>
 
 namespace fs = std::filesystem;
@@ -194,26 +202,30 @@ struct BadSong {
 
 void PrintTo(const BadSong& song, std::ostream* out) { *out << song.name; }
 
-class BadSongTest : public BadInputTest, public ::testing::WithParamInterface<BadSong> {};
+class BadSongTest : public BadInputTest, public ::testing::WithParamInterface<BadSong> {
+protected:
+    // Puts the song of the case at path.
+    static void place(const fs::path& song) {
+        const std::string name = GetParam().name;
+        const std::map<std::string, fs::path> links = {
+            {"random_bytes", fixture("random.mp3")},
+            {"wav_data_before_format",
+             fs::path(BRASKO_SOURCE_DIR) / "tests/fuzz/regressions/wav-data-before-format.wav"},
+            {"named_pipe", fixture("fifo.mp3")},
+            {"device", "/dev/zero"},
+            {"zeros_4_gb", fixture("zeros.mp3")}};
+        if (name == "empty")
+            std::ofstream(song).flush();
+        else if (name == "folder")
+            fs::create_directory(song);
+        else if (links.count(name) != 0)
+            fs::create_symlink(links.at(name), song);
+    }
+};
 
 TEST_P(BadSongTest, LeavesPlayDarkSaysWhyOnceAndStaysSilent) {
     player.withRessources();
-    const std::string name = GetParam().name;
-    const fs::path song = player.folder() / "granite.mp3";
-    if (name == "empty")
-        std::ofstream(song).flush();
-    else if (name == "random_bytes")
-        player.withSong(fixture("random.mp3"));
-    else if (name == "folder")
-        fs::create_directory(song);
-    else if (name == "wav_data_before_format")
-        player.withSong(fs::path(BRASKO_SOURCE_DIR) / "tests/fuzz/regressions/wav-data-before-format.wav");
-    else if (name == "named_pipe")
-        player.withSong(fixture("fifo.mp3"));
-    else if (name == "device")
-        player.withSong("/dev/zero");
-    else if (name == "zeros_4_gb")
-        player.withSong(fixture("zeros.mp3"));
+    place(player.folder() / "granite.mp3");
     ASSERT_TRUE(player.start());
     const std::size_t before = player.capture().frames();
     ASSERT_TRUE(player.clickAndRest(PlayerProgram::playX, PlayerProgram::buttonY));
@@ -224,6 +236,28 @@ TEST_P(BadSongTest, LeavesPlayDarkSaysWhyOnceAndStaysSilent) {
               player.process().standardOutput());
     // Refusing the file fits in a frame: the window never stalls.
     EXPECT_LT(player.longestFrame(), 100.0);
+    expectCleanClose();
+}
+
+// Given first of two by a relative name with a space, a letter beyond ASCII and a leading
+// dash, the song is refused in one line that names it in full, and becomes the song all the
+// same: Play then acts as it does with a bad "granite.mp3" (a good one here).
+TEST_P(BadSongTest, GivenOnTheCommandLineIsNamedAndBecomesTheSongThatPlayCannotStart) {
+    player.withRessources();
+    player.withSong(BRASKO_TEST_SONG);
+    const fs::path song = player.folder() / "-bad sóng.mp3";
+    place(song);
+    ASSERT_TRUE(player.start({"BRASKO_CALLER_FOLDER="}, {"--", song.filename().string(), "b.mp3"}));
+    const std::string why = "cannot play \"" + song.string() + "\": " + GetParam().reason + "\n";
+    const std::string start = "brasko: plays one song at a time; left out: \"b.mp3\"\n" + openAl;
+    EXPECT_EQ(start + "brasko: " + why + noBus, player.process().standardOutput());
+    EXPECT_TRUE(playLooks(false));
+    const std::size_t before = player.capture().frames();
+    ASSERT_TRUE(player.clickAndRest(PlayerProgram::playX, PlayerProgram::buttonY));
+    EXPECT_TRUE(playLooks(false)) << "Play stays lit";
+    EXPECT_LE(loudestHalfSecond(before), WaveCapture::silent);
+    EXPECT_EQ(start + "brasko: " + why + noBus + "brasko sound: " + why,
+              player.process().standardOutput());
     expectCleanClose();
 }
 
@@ -375,3 +409,60 @@ TEST_F(BadInputTest, WithoutASessionBusItSaysSoOnceAndPlaysAsBefore) {
     EXPECT_EQ(openAl + noBus, player.process().standardOutput());
     expectCleanClose();
 }
+
+// --- the command line and the display -------------------------------------------------------
+
+// No display named, one where no X server listens (a loopback port that refuses), and one
+// whose server takes the connection and never answers (a port that listens, never accepting).
+enum class Display { unset, refusing, silent };
+
+struct Start {
+    const char* name;
+    std::vector<std::string> arguments;
+    Display display;
+    int status;
+    std::string out; // how standard output starts
+    std::string err; // all of standard error; "@" stands for the display's name
+};
+
+class StartTest : public ::testing::TestWithParam<Start> {};
+
+TEST_P(StartTest, EndsAtOnceWithItsStatusAndOneAnswer) {
+    // X display n is TCP port 6000 + n: a free one is bound here.
+    const int port = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+    int number = 40;
+    do
+        address.sin_port = htons(static_cast<std::uint16_t>(6000 + ++number));
+    while (bind(port, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 && number < 99);
+    if (GetParam().display == Display::silent)
+        listen(port, 1);
+    const std::string display = "127.0.0.1:" + std::to_string(number);
+    TempDir folder;
+    Process program(BRASKO_EXE, folder.path(),
+                    {"DISPLAY=" + (GetParam().display == Display::unset ? "" : display)},
+                    GetParam().arguments);
+    ASSERT_TRUE(program.waitForExit(10s));
+    close(port);
+    EXPECT_EQ(GetParam().status, program.exitStatus());
+    EXPECT_EQ(GetParam().out, program.standardOutput().substr(0, GetParam().out.size()));
+    std::string err = GetParam().err;
+    if (err.find('@') != std::string::npos)
+        err.replace(err.find('@'), 1, display);
+    EXPECT_EQ(err, program.standardError());
+}
+const char* const usage = "usage: brasko [--help | --version] [--] [SONG]";
+
+INSTANTIATE_TEST_SUITE_P(
+    CommandLine, StartTest,
+    ::testing::Values(
+        Start{"help", {"--help", "song.mp3"}, Display::unset, 0, usage + std::string("\n"), ""},
+        Start{"version", {"song.mp3", "--version"}, Display::unset, 0, "brasko " BRASKO_VERSION "\n", ""},
+        Start{"unknown_option", {"-v"}, Display::unset, 2, "",
+              "brasko: unknown option \"-v\"; " + std::string(usage) + "\n"},
+        Start{"no_display", {}, Display::unset, 1, "", "brasko: no display to open: DISPLAY is not set\n"},
+        Start{"no_x_server", {}, Display::refusing, 1, "",
+              "brasko: cannot open the display \"@\": no X server there, or it refuses the connection\n"},
+        Start{"silent_x_server", {"song.mp3"}, Display::silent, 1, "",
+              "brasko: cannot open the display \"@\": its X server does not answer\n"}),
+    [](const auto& info) { return std::string(info.param.name); });

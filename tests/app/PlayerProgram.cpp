@@ -26,7 +26,8 @@ void PlayerProgram::withSong(const fs::path& song) {
     fs::create_symlink(fs::absolute(song), work / "granite.mp3");
 }
 
-::testing::AssertionResult PlayerProgram::start(const std::vector<std::string>& environment) {
+::testing::AssertionResult PlayerProgram::start(const std::vector<std::string>& environment,
+                                                const std::vector<std::string>& arguments) {
     const fs::path conf = scratch.path() / "openal.conf";
     std::ofstream(conf) << output.config();
     const char* preloaded = std::getenv("LD_PRELOAD"); // set by the sanitizer run
@@ -37,7 +38,7 @@ void PlayerProgram::withSong(const fs::path& song) {
         "DBUS_SESSION_BUS_ADDRESS=unix:path=" + (scratch.path() / "no-bus").string(),
         "BRASKO_SCALE=1"}; // the normal size, whatever the desktop's scale
     all.insert(all.end(), environment.begin(), environment.end());
-    program = std::make_unique<Process>(BRASKO_EXE, work, all);
+    program = std::make_unique<Process>(BRASKO_EXE, work, all, arguments);
     if (!waitUntil([&] { return client.findWindowOf(program->pid()) && client.isViewable(); }, 10s))
         return ::testing::AssertionFailure() << "no window; it said: " << program->standardError();
     if (!waitFrames(3))

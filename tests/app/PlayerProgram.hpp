@@ -35,9 +35,10 @@ public:
     // Puts song into the folder as granite.mp3 (a link, so that big songs cost nothing).
     void withSong(const std::filesystem::path& song);
 
-    // Starts the player with the environment additions and waits for its window and its
-    // first frames.
-    ::testing::AssertionResult start(const std::vector<std::string>& environment = {});
+    // Starts the player with the environment additions and the arguments and waits for its
+    // window and its first frames.
+    ::testing::AssertionResult start(const std::vector<std::string>& environment = {},
+                                     const std::vector<std::string>& arguments = {});
 
     // Frames shown so far.
     unsigned long frames() const;

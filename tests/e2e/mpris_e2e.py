@@ -123,6 +123,29 @@ class MprisEndToEnd(e2e.PlayerTestCase):
         name = "brasko.instance%d" % second.pid
         wait_for(lambda: name in self.ctl("-l").split(), 10, name)
 
+    def test_a_song_that_cannot_be_played_is_told_once_on_the_desktop_too(self):
+        log = os.path.join(self.work, "notices.log")
+        monitor = subprocess.Popen(["dbus-monitor", "--address", self.address,
+                                    "interface='org.freedesktop.Notifications'"], stdout=open(log, "w"))
+        self.addCleanup(lambda: (monitor.terminate(), monitor.wait()))
+        wait_for(lambda: "NameLost" in open(log).read(), 5, "dbus-monitor to start")
+        song, said = os.path.join(self.work, "not a sóng.mp3"), os.path.join(self.work, "second.out")
+        open(song, "w").write("These are words, not sound.\n")
+        second = subprocess.Popen([os.environ["BRASKO_EXE"], song], cwd=self.work, stdout=open(said, "w"),
+                                  env=dict(self.env, BRASKO_FRAME_COUNT_FILE=self.frame_count + "2"))
+        window = subprocess.run([os.environ["BRASKO_XWIN"], "find", str(second.pid), "10"],
+                                capture_output=True, text=True).stdout.strip()
+        # Play then refuses it as the engine does, on standard output only.
+        self.xdotool("mousemove", "--window", window, *e2e.PLAY, "click", 1)
+        why = 'cannot play "%s": not a supported sound format\n' % song
+        wait_for(lambda: "brasko sound: " + why in open(said).read(), 5, "Play to refuse it")
+        subprocess.run([os.environ["BRASKO_XWIN"], "close", window])
+        self.assertEqual(0, second.wait(5))
+        self.assertEqual(1, open(said).read().count("brasko: " + why))
+        notices = re.findall(r"member=Notify\n(.*\n.*\n.*\n.*\n.*)", open(log).read())
+        self.assertEqual(1, len(notices), open(log).read())
+        self.assertIn("not a sóng.mp3", notices[0])
+
     def test_status_follows_clicks_on_the_window_and_commands(self):
         said = self.monitor()
         steps = [(e2e.PLAY, "Playing"), ("pause", "Paused"), (e2e.PAUSE, "Playing"),

@@ -221,3 +221,16 @@ TEST_F(PlayerTitleTest, TitleIsEmptyUntilTheFirstPlayThenReadsTheSongNameAfterSt
     EXPECT_FALSE(same(blank, drawn));
     EXPECT_TRUE(same(expectedTitle("granite.mp3"), drawn));
 }
+
+TEST_F(PlayerTitleTest, ASongFromAnotherFolderShowsItsFileNameAloneReadAsUtf8) {
+    const fs::path song = work.path() / "ünder" / "sóng é.mp3";
+    fs::create_directory(song.parent_path());
+    fs::copy_file(BRASKO_TEST_SONG, song);
+    makePlayer();
+    player->open(song.string());
+    player->play();
+    const std::string name = "sóng é.mp3";
+    EXPECT_EQ(name, player->name());
+    EXPECT_TRUE(same(expectedTitle(sf::String::fromUtf8(name.begin(), name.end())),
+                     shoot([&](sf::RenderWindow& w) { player->draw(w); })));
+}

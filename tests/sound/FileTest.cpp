@@ -69,6 +69,7 @@ INSTANTIATE_TEST_SUITE_P(Files, LengthTest,
                                            LengthCase{"vbr_tag.mp3", "vbr_tag.ref.wav"},
                                            LengthCase{"vbr_notag.mp3", "vbr_notag.ref.wav"},
                                            LengthCase{"mono22k.mp3", "mono22k.ref.wav"},
+                                           LengthCase{"freeformat.mp3", "freeformat.ref.wav"},
                                            LengthCase{"tone.wav", "tone.wav"},
                                            LengthCase{"wav_named.mp3", "tone.wav"}),
                          [](const auto& info) { return testName(info.param.file); });
@@ -113,7 +114,7 @@ TEST_P(DecodeTest, SeeksToTheExactSample) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Mp3, DecodeTest,
-                         ::testing::Values("cbr", "vbr_tag", "vbr_notag", "mono22k"),
+                         ::testing::Values("cbr", "vbr_tag", "vbr_notag", "mono22k", "freeformat"),
                          [](const auto& info) { return info.param; });
 
 class FileTest : public SoundTest {};
