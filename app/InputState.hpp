@@ -3,7 +3,8 @@
 // sets, any other event clears, and a button that uses the click clears too; and the key
 // latch, which a key press sets to its key and the frame's consumer clears. The close event
 // also closes the window. The cursor is read live, never from events, in the coordinates of
-// the window's view: a window drawn at twice the size still answers in the panel's own.
+// the window's view: a window drawn at twice the size still answers in the panel's own. While
+// the pointer is away from the window and no press is latched, it is not read at all.
 #ifndef BRASKO_INPUTSTATE_HPP
 #define BRASKO_INPUTSTATE_HPP
 
@@ -27,14 +28,22 @@ public:
     sf::Keyboard::Key key() const;
     void setKey(sf::Keyboard::Key value);
 
+    // Whether the pointer may be over the window; true until told otherwise.
+    void setPointerInside(bool value);
+
     // The cursor position at the moment of the call, relative to the window's client area,
-    // in the coordinates of the window's view.
+    // in the coordinates of the window's view. With the pointer away and no press latched,
+    // away() without asking the X server.
     sf::Vector2i mousePosition(const sf::RenderWindow& window) const;
+
+    // A position outside the panel and all it holds.
+    static sf::Vector2i away();
 
 private:
     sf::Event event;
     bool clicked;
     sf::Keyboard::Key pressed;
+    bool pointerInside;
 };
 
 #endif

@@ -48,7 +48,7 @@ protected:
         sf::Mouse::setPosition(cursor, window);
         if (click)
             input.setClicked(true);
-        gui->update(window, input);
+        gui->update(window, input, Gui::Sight::lost);
         capture.update(window);
         shot = capture.copyToImage();
         window.display();
@@ -105,6 +105,26 @@ TEST_F(GuiTest, FirstFrameShowsBackgroundAllButtonsOffAndNoTitleOrBar) {
         EXPECT_EQ(2 * i, shown(i)) << "button " << i;
     EXPECT_EQ(0, bar());
     EXPECT_FALSE(titleShown());
+    EXPECT_EQ(palette::background, shot.getPixel(250, 60));
+}
+
+TEST_F(GuiTest, DrawsOnlyWhatChangedWhileSeenAndAllOnceThePixelsWereLost) {
+    const auto turn = [&](sf::Vector2i cursor, Gui::Sight sight) {
+        sf::Mouse::setPosition(cursor, window);
+        const bool drawn = gui->update(window, input, sight);
+        capture.update(window);
+        shot = capture.copyToImage();
+        return drawn;
+    };
+    EXPECT_TRUE(turn(away, Gui::Sight::kept)) << "the first turn";
+    EXPECT_FALSE(turn(away, Gui::Sight::kept)) << "nothing changed";
+    EXPECT_FALSE(turn(stopPoint, Gui::Sight::unseen)) << "a hover nobody sees";
+    EXPECT_TRUE(turn(stopPoint, Gui::Sight::kept)) << "the hover, seen";
+    EXPECT_EQ(5, shown(2));
+    EXPECT_FALSE(turn(stopPoint, Gui::Sight::kept));
+    window.clear(sf::Color::Black);
+    EXPECT_TRUE(turn(stopPoint, Gui::Sight::lost)) << "unchanged, but its pixels were lost";
+    EXPECT_EQ(5, shown(2));
     EXPECT_EQ(palette::background, shot.getPixel(250, 60));
 }
 
