@@ -59,9 +59,11 @@ class Desktop:
             if manager in ("none", "openbox"):
                 self.display = free_display()
                 # -noreset: the server would reset as the probe below leaves, and refuse
-                # the manager meanwhile.
+                # the manager meanwhile. -bs: no backing store, so that a window loses the
+                # pixels of every part covered, moved off screen or unmapped, and has to
+                # draw them again.
                 self.spawn(["Xvfb", self.display, "-screen", "0", "1024x768x24", "-nolisten",
-                            "tcp", "-noreset"], env)
+                            "tcp", "-noreset", "-bs"], env)
                 wait_for(self.answers, 10, "Xvfb on " + self.display, every=0.05)
                 if manager == "none":
                     return
@@ -236,7 +238,7 @@ class UnderWindowManagers(e2e.PlayerTestCase):
                     shot = self.screenshot(whole=True)[rows].astype(int)
                 except subprocess.CalledProcessError:
                     return False
-                return shot.shape == drawn.shape and abs(shot - drawn).mean() < 1
+                return bool(shot.shape == drawn.shape and abs(shot - drawn).mean() < 1)
             wait_for(same, 3, "the panel again after %s, %s" % (fault.__name__, state))
 
     def root(self):
