@@ -4,7 +4,8 @@
 
 #include <cmath>
 
-InputState::InputState() : event(), clicked(false), pressed(sf::Keyboard::Unknown), pointerInside(true) {}
+InputState::InputState()
+    : event(), clicked(false), pressed(sf::Keyboard::Unknown), pointerInside(true) {}
 
 void InputState::poll(sf::RenderWindow& window) {
     // One event per frame, not a drain of the queue: a press stays latched for the whole

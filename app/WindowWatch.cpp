@@ -38,9 +38,9 @@ WindowWatch::WindowWatch(sf::WindowHandle window)
     int x = -1;
     int y = -1;
     unsigned buttons = 0;
-    pointerInside = XQueryPointer(display, window, &root, &child, &rootX, &rootY, &x, &y,
-                                  &buttons) != 0 &&
-                    x >= 0 && y >= 0 && x < attributes.width && y < attributes.height;
+    pointerInside =
+        XQueryPointer(display, window, &root, &child, &rootX, &rootY, &x, &y, &buttons) != 0 &&
+        x >= 0 && y >= 0 && x < attributes.width && y < attributes.height;
 }
 
 WindowWatch::~WindowWatch() {
@@ -98,6 +98,10 @@ bool WindowWatch::takeLost() {
     return was;
 }
 
-bool WindowWatch::isSeen() const { return mapped && !covered; }
+bool WindowWatch::isSeen() const {
+    return mapped && !covered;
+}
 
-bool WindowWatch::isPointerInside() const { return pointerInside; }
+bool WindowWatch::isPointerInside() const {
+    return pointerInside;
+}

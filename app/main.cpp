@@ -6,8 +6,8 @@
 // between its two sizes.
 #include "app/IconImage.hpp"
 #include "app/InputState.hpp"
-#include "app/WindowWatch.hpp"
 #include "app/WindowScale.hpp"
+#include "app/WindowWatch.hpp"
 #include "panel/Gui.hpp"
 #include "session/Mpris.hpp"
 #include "session/SongOpener.hpp"
@@ -16,10 +16,10 @@
 #include <SFML/Graphics/RenderWindow.hpp>
 #include <SFML/Graphics/Texture.hpp>
 #include <SFML/OpenGL.hpp>
-#include <SFML/Window/Context.hpp>
 #include <SFML/System/Clock.hpp>
 #include <SFML/System/Sleep.hpp>
 #include <SFML/System/Time.hpp>
+#include <SFML/Window/Context.hpp>
 #include <SFML/Window/ContextSettings.hpp>
 #include <SFML/Window/VideoMode.hpp>
 #include <SFML/Window/WindowStyle.hpp>
@@ -82,7 +82,7 @@ int main() {
         if (window.getSize() != scale.size())
             scale.apply(window);
         // Pixels lost while nobody could see them are drawn once the window is seen again.
-        const Gui::Sight sight = !watch.isSeen() ? Gui::Sight::unseen
+        const Gui::Sight sight = !watch.isSeen()    ? Gui::Sight::unseen
                                  : watch.takeLost() ? Gui::Sight::lost
                                                     : Gui::Sight::kept;
         const bool drawn = gui.update(window, input, sight);

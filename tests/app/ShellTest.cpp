@@ -85,17 +85,16 @@ TEST_F(ShellTest, TakesFortyTurnsASecondAndShowsNoFrameWhileNothingChanges) {
                  "BRASKO_FRAME_COUNT_FILE=" + counter.string()});
     unsigned long frames = 0;
     unsigned long turns = 0;
-    const auto count = [&] { std::ifstream(counter) >> frames >> turns; };
+    const auto turnsNow = [&] {
+        std::ifstream(counter) >> frames >> turns;
+        return turns;
+    };
     // The first few turns draw the window as it is mapped and exposed.
-    ASSERT_TRUE(waitUntil([&] { count();
-        return turns > 20;
-    }, 5s));
+    ASSERT_TRUE(waitUntil([&] { return turnsNow() > 20; }, 5s));
     const unsigned long firstFrames = frames;
     const unsigned long firstTurns = turns;
     const auto begin = std::chrono::steady_clock::now();
-    ASSERT_TRUE(waitUntil([&] { count();
-        return turns >= firstTurns + 80;
-    }, 5s));
+    ASSERT_TRUE(waitUntil([&] { return turnsNow() >= firstTurns + 80; }, 5s));
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
     const double rate = static_cast<double>(turns - firstTurns) / seconds;
