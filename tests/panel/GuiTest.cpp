@@ -108,26 +108,6 @@ TEST_F(GuiTest, FirstFrameShowsBackgroundAllButtonsOffAndNoTitleOrBar) {
     EXPECT_EQ(palette::background, shot.getPixel(250, 60));
 }
 
-TEST_F(GuiTest, DrawsOnlyWhatChangedWhileSeenAndAllOnceThePixelsWereLost) {
-    const auto turn = [&](sf::Vector2i cursor, Gui::Sight sight) {
-        sf::Mouse::setPosition(cursor, window);
-        const bool drawn = gui->update(window, input, sight);
-        capture.update(window);
-        shot = capture.copyToImage();
-        return drawn;
-    };
-    EXPECT_TRUE(turn(away, Gui::Sight::kept)) << "the first turn";
-    EXPECT_FALSE(turn(away, Gui::Sight::kept)) << "nothing changed";
-    EXPECT_FALSE(turn(stopPoint, Gui::Sight::unseen)) << "a hover nobody sees";
-    EXPECT_TRUE(turn(stopPoint, Gui::Sight::kept)) << "the hover, seen";
-    EXPECT_EQ(5, shown(2));
-    EXPECT_FALSE(turn(stopPoint, Gui::Sight::kept));
-    window.clear(sf::Color::Black);
-    EXPECT_TRUE(turn(stopPoint, Gui::Sight::lost)) << "unchanged, but its pixels were lost";
-    EXPECT_EQ(5, shown(2));
-    EXPECT_EQ(palette::background, shot.getPixel(250, 60));
-}
-
 TEST_F(GuiTest, HoverShowsTheLitFrameUntilTheCursorLeaves) {
     frame(stopPoint);
     EXPECT_EQ(5, shown(2));
