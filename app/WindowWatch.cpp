@@ -53,10 +53,12 @@ WindowWatch::~WindowWatch() {
     watching = nullptr;
 }
 
-void WindowWatch::poll() {
+bool WindowWatch::poll() {
     if (display == nullptr)
-        return;
+        return false;
+    bool any = false;
     while (XPending(display) > 0) {
+        any = true;
         XEvent event;
         XNextEvent(display, &event);
         switch (event.type) {
@@ -90,6 +92,7 @@ void WindowWatch::poll() {
             break;
         }
     }
+    return any;
 }
 
 bool WindowWatch::takeLost() {

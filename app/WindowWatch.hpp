@@ -20,8 +20,8 @@ public:
     WindowWatch(const WindowWatch&) = delete;
     WindowWatch& operator=(const WindowWatch&) = delete;
 
-    // Reads every event that has arrived, without waiting for any.
-    void poll();
+    // Reads every event that has arrived, without waiting for any; true iff any had.
+    bool poll();
     // True iff the window's pixels were lost since the last call that returned true.
     bool takeLost();
     // True unless the window is unmapped, minimised or wholly covered.

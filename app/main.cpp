@@ -68,7 +68,8 @@ int main() {
     // The window is never cleared: every frame paints the background over the last one.
     while (window.isOpen()) {
         input.poll(window);
-        watch.poll();
+        if (watch.poll())
+            input.setPointerStirred();
         input.setPointerInside(watch.isPointerInside());
         if (input.key() == sf::Keyboard::Z) {
             input.setKey(sf::Keyboard::Unknown);
