@@ -1,9 +1,12 @@
 // The player's entry: one fixed window at the desktop's scale, three textures, the input
-// state and the control panel, and a frame loop paced to 40 frames per second that runs
-// until the window closes. The key Z switches the window between its two sizes. A song given
-// on the command line plays at once; --help and --version answer without a display. Given a
-// song while a player already runs on the session bus, it hands the song to that one and
-// ends; the desktop's Raise brings the window to the front.
+// state, the control panel and a watch on the window, and a loop of 40 turns a second that
+// runs until the window closes. A turn shows a frame only when the panel changed or the
+// window lost its pixels, and none while nobody can see the window; the song and the
+// desktop's requests are served every turn all the same. The key Z switches the window
+// between its two sizes. A song given on the command line plays at once; --help and
+// --version answer without a display. Given a song while a player already runs on the
+// session bus, it hands the song to that one and ends; the desktop's Raise brings the
+// window to the front.
 #include "app/CommandLine.hpp"
 #include "app/DisplayCheck.hpp"
 #include "app/DropTarget.hpp"
@@ -11,6 +14,7 @@
 #include "app/InputState.hpp"
 #include "app/WindowRaise.hpp"
 #include "app/WindowScale.hpp"
+#include "app/WindowWatch.hpp"
 #include "panel/Gui.hpp"
 #include "session/Handover.hpp"
 #include "session/Mpris.hpp"
@@ -20,11 +24,15 @@
 #include <SFML/Graphics/RenderWindow.hpp>
 #include <SFML/Graphics/Texture.hpp>
 #include <SFML/OpenGL.hpp>
+#include <SFML/System/Clock.hpp>
+#include <SFML/System/Sleep.hpp>
+#include <SFML/System/Time.hpp>
 #include <SFML/Window/Context.hpp>
 #include <SFML/Window/ContextSettings.hpp>
 #include <SFML/Window/VideoMode.hpp>
 #include <SFML/Window/WindowStyle.hpp>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
@@ -61,7 +69,6 @@ int main(int argc, char** argv) {
                             sf::ContextSettings());
     scale.apply(window);
     window.setIcon(IconImage.width, IconImage.height, IconImage.pixel_data);
-    window.setFramerateLimit(40);
     // A key held down acts once: the keyboard's repeats are not delivered.
     window.setKeyRepeatEnabled(false);
     // llvmpipe fills a sprite's two-triangle strip as one rectangle, at less cost, only when
@@ -87,10 +94,19 @@ int main(int argc, char** argv) {
     Mpris mpris(gui.remote(), opener);
     WindowRaise raise(window.getSystemHandle());
     DropTarget drop(window.getSystemHandle(), opener);
+    WindowWatch watch(window.getSystemHandle());
 
+    // Each turn starts a fortieth of a second after the last one began, or at once when that
+    // one ran late: never more than 40 turns, and so frames, a second.
+    const sf::Time turn = sf::microseconds(25000);
+    sf::Clock clock;
+    sf::Time due = clock.getElapsedTime();
     // The window is never cleared: every frame paints the background over the last one.
     while (window.isOpen()) {
         input.poll(window);
+        if (watch.poll())
+            input.setPointerStirred();
+        input.setPointerInside(watch.isPointerInside());
         if (input.key() == sf::Keyboard::Z) {
             input.setKey(sf::Keyboard::Unknown);
             scale.toggle();
@@ -102,15 +118,24 @@ int main(int argc, char** argv) {
         // server.
         if (window.getSize() != scale.size())
             scale.apply(window);
-        gui.update(window, input);
-        // After the panel's rules, so that the desktop hears of what they did in this frame;
+        // Pixels lost while nobody could see them are drawn once the window is seen again.
+        const Gui::Sight sight = !watch.isSeen()    ? Gui::Sight::unseen
+                                 : watch.takeLost() ? Gui::Sight::lost
+                                                    : Gui::Sight::kept;
+        const bool drawn = gui.update(window, input, sight);
+        // After the panel's rules, so that the desktop hears of what they did in this turn;
         // a request switches a button, which the rules act on in the next.
         mpris.update();
         opener.update();
         if (mpris.takeRaise())
             raise.raise();
         drop.update();
-        window.display();
+        if (drawn)
+            window.display();
+        const sf::Time now = clock.getElapsedTime();
+        due = std::max(due + turn, now);
+        // One sleep every turn, of no time when the turn ran late.
+        sf::sleep(due - now);
     }
     return 0;
 }

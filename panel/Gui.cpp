@@ -25,7 +25,7 @@ Gui::Gui(sf::Texture* textures)
     : background(), backgroundStates(), backgroundShader(), playButton(nullptr),
       pauseButton(nullptr), stopButton(nullptr), spareButton(nullptr), progressBar(nullptr),
       player(nullptr), controls(nullptr), barSought(false), barTarget(0),
-      picture(), pictureSprite(), usesPicture(false), pictureDrawn(false), pictureArea(),
+      picture(), pictureSprite(), usesPicture(false), pictureDrawn(false), pictureSize(), pictureArea(),
       pictureAreas(), pictureTitle() {
     const sf::Image backgroundImage = textures[0].copyToImage();
     storeInWindowOrder(textures[0], backgroundImage);
@@ -62,9 +62,9 @@ void Gui::draw(sf::RenderTarget& target) {
     target.draw(background, backgroundStates);
 }
 
-void Gui::update(sf::RenderWindow& window, InputState& input) {
-    // The cursor is read once for the whole frame: each reading is a round trip to the X
-    // server, which costs both processes more than anything in a frame but its drawing.
+bool Gui::update(sf::RenderWindow& window, InputState& input, Sight sight) {
+    // The cursor is read once for the whole turn: each reading is a round trip to the X
+    // server, which costs both processes more than anything in a turn but its drawing.
     const sf::Vector2i cursor = input.mousePosition(window);
     // A key acts before the buttons are drawn, as a click does: the button it switches shows
     // in this frame, and the rules below act on it.
@@ -83,20 +83,12 @@ void Gui::update(sf::RenderWindow& window, InputState& input) {
     stopButton->update(input, cursor);
     spareButton->update(input, cursor);
     progressBar->setProgress(static_cast<std::int8_t>(player->progress() & 0xFFu));
-    if (usesPicture && changedSincePicture(window))
-        redrawPicture(window);
-    if (usesPicture) {
-        // The picture holds the window's pixels: it goes back into the window one texel to a
-        // pixel through whatever view the window shows.
-        const sf::FloatRect area = pictureArea;
-        sf::RenderStates states = backgroundStates;
-        states.transform.translate(area.left, area.top)
-            .scale(area.width / static_cast<float>(picture.getSize().x),
-                   area.height / static_cast<float>(picture.getSize().y));
-        window.draw(pictureSprite, states);
-    } else {
-        drawPanel(window);
-    }
+    // A window nobody sees gets nothing; what changed meanwhile is drawn once it is seen
+    // again, as its pixels are lost by then.
+    const bool drawn =
+        sight == Sight::lost || (sight == Sight::kept && changedSinceDrawn(window));
+    if (drawn)
+        drawInto(window);
     // The latch is left set: a press held on the bar seeks again every frame until the
     // next event arrives. Only a seek that lands somewhere else than the last frame's is
     // announced, so that a held press tells the desktop once.
@@ -125,6 +117,7 @@ void Gui::update(sf::RenderWindow& window, InputState& input) {
         pauseButton->setActive(false);
         stopButton->setActive(false);
     }
+    return drawn;
 }
 
 Controls& Gui::remote() { return *controls; }
@@ -147,12 +140,20 @@ void Gui::shownAreas(sf::IntRect (&areas)[5]) const {
     areas[4] = progressBar->shownArea();
 }
 
-bool Gui::changedSincePicture(const sf::RenderWindow& window) const {
+bool Gui::changedSinceDrawn(const sf::RenderWindow& window) const {
     sf::IntRect areas[5];
     shownAreas(areas);
-    return !pictureDrawn || picture.getSize() != window.getSize() ||
+    return !pictureDrawn || pictureSize != window.getSize() ||
            areaOf(window.getView()) != pictureArea || !std::equal(areas, areas + 5, pictureAreas) ||
            player->shownTitle() != pictureTitle;
+}
+
+void Gui::rememberDrawn(const sf::RenderWindow& window) {
+    pictureDrawn = true;
+    pictureSize = window.getSize();
+    pictureArea = areaOf(window.getView());
+    shownAreas(pictureAreas);
+    pictureTitle = player->shownTitle();
 }
 
 void Gui::redrawPicture(const sf::RenderWindow& window) {
@@ -170,10 +171,24 @@ void Gui::redrawPicture(const sf::RenderWindow& window) {
         pictureSprite.setTexture(picture.getTexture(), true);
     }
     picture.setView(window.getView());
-    pictureArea = areaOf(window.getView());
     drawPanel(picture);
     picture.display();
-    pictureDrawn = true;
-    shownAreas(pictureAreas);
-    pictureTitle = player->shownTitle();
+}
+
+void Gui::drawInto(sf::RenderWindow& window) {
+    if (usesPicture && changedSinceDrawn(window))
+        redrawPicture(window);
+    if (usesPicture) {
+        // The picture holds the window's pixels: it goes back into the window one texel to a
+        // pixel through whatever view the window shows.
+        const sf::FloatRect area = areaOf(window.getView());
+        sf::RenderStates states = backgroundStates;
+        states.transform.translate(area.left, area.top)
+            .scale(area.width / static_cast<float>(picture.getSize().x),
+                   area.height / static_cast<float>(picture.getSize().y));
+        window.draw(pictureSprite, states);
+    } else {
+        drawPanel(window);
+    }
+    rememberDrawn(window);
 }

@@ -62,9 +62,9 @@ What is measured, and how:
             against a whole decode from the start (bench_sound).
   memory    peak RSS of the player playing a 1-minute and a 60-minute MP3 for the same time.
   play2D    time to start a 60-minute VBR MP3 without an info tag (the length scan).
-  frame     instructions per frame shown, and per second, of the idle player under
-            callgrind (all threads but OpenAL Soft's mixer), between two moments of steady
-            drawing; the same for bench_floor.
+  frame     instructions per turn of the loop (shown or not), and per second, of the idle
+            player under callgrind (all threads but OpenAL Soft's mixer), between two
+            moments of its steady state; the same for bench_floor.
 
 --baseline BUILD_DIR measures the player built there beside this one, for before/after
 figures of a change: in the same turns in the CPU table, in alternation for the clicks, and

@@ -13,8 +13,9 @@ from .processes import stop
 
 def frame_cost(tools, args, program):
     """Instructions of an idle window, all threads but OpenAL Soft's mixer, counted by
-    callgrind between two moments of steady drawing: per frame shown, and per second (the
-    frame loop's turns, whether they show a frame or not)."""
+    callgrind between two moments of its steady state: per turn of its loop (one sf::sleep
+    each, whether the turn shows a frame or not), and per second; with the turns and the
+    frames shown counted."""
     scratch = Scratch(args.output)
     process = None
     try:
@@ -36,6 +37,7 @@ def frame_cost(tools, args, program):
                        stdout=subprocess.DEVNULL)
         seconds = time.monotonic() - zeroed
         frames = 0
+        turns = 0
         render = 0
         for path in glob.glob(out + ".1-*"):
             with open(path) as f:
@@ -43,12 +45,14 @@ def frame_cost(tools, args, program):
             total = int(re.search(r"^summary: (\d+)", text, re.M).group(1))
             calls = [int(c) for c in re.findall(r"^cfn=glXSwapBuffers\ncalls=(\d+)", text, re.M)]
             frames = max([frames] + calls)
+            sleeps = re.findall(r"^cfn=sf::sleep\(sf::Time\)\ncalls=(\d+)", text, re.M)
+            turns = max(turns, sum(int(c) for c in sleeps))
             functions = set(re.findall(r"^fn=(.+)$", text, re.M))
             if "main" in functions or "libopenal" not in text:
                 render += total
         tools.x(scratch.x.display, "close", timeout=10)
         process.wait(60)
-        return render / frames if frames else None, frames, render / seconds
+        return render / turns if turns else None, turns, frames, render / seconds
     finally:
         stop(process)
         scratch.close()
@@ -64,14 +68,14 @@ def frame_section(tools, args):
     for label, program in programs:
         log(f"frame cost: {label}")
         try:
-            cost, frames, rate = frame_cost(tools, args, program)
+            cost, turns, frames, rate = frame_cost(tools, args, program)
         except (RuntimeError, subprocess.SubprocessError, AttributeError) as error:
             log(f"  {label}: {error}")
-            cost, frames, rate = None, 0, None
+            cost, turns, frames, rate = None, 0, 0, None
         command = f"`valgrind --tool=callgrind {os.path.basename(program)}`"
-        rows.append([f"instructions per frame, {label} (callgrind)",
+        rows.append([f"instructions per turn, {label} (callgrind)",
                      f"{cost:,.0f}" if cost else "n/a", "Ir",
-                     f"{command}, {frames} frames counted"])
+                     f"{command}, {turns} turns and {frames} frames counted"])
         rows.append([f"instructions per second, {label} (callgrind)",
                      f"{rate:,.0f}" if rate else "n/a", "Ir/s",
                      f"{command}, {args.frame_seconds:g} s counted"])

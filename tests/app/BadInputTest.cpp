@@ -160,7 +160,7 @@ TEST_P(BrokenPictureTest, LeavesItsPartEmptyWhileTheRestWorks) {
                 << "the background was drawn";
         }
     }
-    EXPECT_TRUE(player.waitFrames(10));
+    EXPECT_TRUE(player.waitTurns(10));
     expectCleanClose();
 }
 
@@ -235,7 +235,7 @@ TEST_P(BadSongTest, LeavesPlayDarkSaysWhyOnceAndStaysSilent) {
     EXPECT_EQ(openAl + noBus + "brasko sound: cannot play \"granite.mp3\": " + GetParam().reason + "\n",
               player.process().standardOutput());
     // Refusing the file fits in a frame: the window never stalls.
-    EXPECT_LT(player.longestFrame(), 100.0);
+    EXPECT_LT(player.longestTurn(), 100.0);
     expectCleanClose();
 }
 
@@ -288,7 +288,7 @@ TEST_P(CutSongTest, PlaysWhatItHasAndEnds) {
     // Then it ends by itself: Play goes dark, and nothing sounds any more.
     EXPECT_TRUE(playLooks(false)) << "Play stays lit";
     EXPECT_LE(loudestHalfSecond(player.capture().frames()), WaveCapture::silent);
-    EXPECT_LT(player.longestFrame(), 100.0);
+    EXPECT_LT(player.longestTurn(), 100.0);
     expectCleanClose();
 }
 
@@ -378,7 +378,7 @@ TEST_F(BadInputTest, WhileTheSoundServerIsAwayTheBarHoldsAndTheWindowKeepsDrawin
     EXPECT_EQ(said.substr(through.size() + noBus.size()),
               "brasko sound: the sound server is gone; the sound holds until it is back\n"
               "brasko sound: the sound server is back\n");
-    EXPECT_LT(player.longestFrame(), 100.0);
+    EXPECT_LT(player.longestTurn(), 100.0);
     expectCleanClose();
 }
 
@@ -394,7 +394,7 @@ TEST_F(BadInputTest, ASoundServerThatNeverMakesAStreamReadyHoldsUpNeitherTheWind
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
     ASSERT_TRUE(player.clickAndRest(PlayerProgram::playX, PlayerProgram::buttonY));
     EXPECT_TRUE(playLooks(true));
-    EXPECT_LT(player.longestFrame(), 100.0);
+    EXPECT_LT(player.longestTurn(), 100.0);
     expectCleanClose();
 }
 

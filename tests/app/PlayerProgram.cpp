@@ -41,7 +41,7 @@ void PlayerProgram::withSong(const fs::path& song) {
     program = std::make_unique<Process>(BRASKO_EXE, work, all, arguments);
     if (!waitUntil([&] { return client.findWindowOf(program->pid()) && client.isViewable(); }, 10s))
         return ::testing::AssertionFailure() << "no window; it said: " << program->standardError();
-    if (!waitFrames(3))
+    if (!waitUntil([&] { return frames() > 0; }, 5s) || !waitTurns(3))
         return ::testing::AssertionFailure() << "no frames; it said: " << program->standardError();
     return ::testing::AssertionSuccess();
 }
@@ -53,24 +53,31 @@ unsigned long PlayerProgram::frames() const {
     return count;
 }
 
-double PlayerProgram::longestFrame() const {
+unsigned long PlayerProgram::turns() const {
+    std::ifstream in(counter);
+    unsigned long count = 0;
+    in >> count >> count; // after the frames
+    return count;
+}
+
+double PlayerProgram::longestTurn() const {
     std::ifstream in(counter);
     unsigned long count = 0;
     long microseconds = 0;
-    in >> count >> microseconds;
+    in >> count >> count >> microseconds;
     return microseconds / 1000.0;
 }
 
-bool PlayerProgram::waitFrames(unsigned long more) {
-    const unsigned long target = frames() + more;
-    return waitUntil([&] { return frames() >= target; }, 5s);
+bool PlayerProgram::waitTurns(unsigned long more) {
+    const unsigned long target = turns() + more;
+    return waitUntil([&] { return turns() >= target; }, 5s);
 }
 
 ::testing::AssertionResult PlayerProgram::moveTo(int x, int y) {
     client.moveTo(x, y);
-    // The frame under way may have read the pointer before it moved.
-    if (!waitFrames(3))
-        return ::testing::AssertionFailure() << "the player stopped drawing";
+    // The turn under way may have read the pointer before it moved.
+    if (!waitTurns(3))
+        return ::testing::AssertionFailure() << "the player's loop stopped";
     return ::testing::AssertionSuccess();
 }
 
@@ -80,9 +87,9 @@ bool PlayerProgram::waitFrames(unsigned long more) {
         return moved;
     client.press(1);
     client.release(1);
-    // One event a frame: the press within two frames, the release in the next.
-    if (!waitFrames(4))
-        return ::testing::AssertionFailure() << "the player stopped drawing";
+    // One event a turn: the press within two turns, the release in the next.
+    if (!waitTurns(4))
+        return ::testing::AssertionFailure() << "the player's loop stopped";
     return ::testing::AssertionSuccess();
 }
 

@@ -1,5 +1,6 @@
 // The real player, started as a user starts it from a folder that the test fills: its sound
-// goes to OpenAL Soft's wave writer, a preloaded counter counts the frames it shows, and a
+// goes to OpenAL Soft's wave writer, a preloaded counter counts the frames it shows and the
+// turns of its loop (which go on while the window shows nothing new), and a
 // second X client finds its window, moves the pointer over it, clicks it and reads it back.
 // It gets no session bus: an address where none listens. The player's working folder is
 // folder(); the capture and the counter live beside it.
@@ -36,17 +37,19 @@ public:
     void withSong(const std::filesystem::path& song);
 
     // Starts the player with the environment additions and the arguments and waits for its
-    // window and its first frames.
+    // window, its first frame and a few turns.
     ::testing::AssertionResult start(const std::vector<std::string>& environment = {},
                                      const std::vector<std::string>& arguments = {});
 
     // Frames shown so far.
     unsigned long frames() const;
-    // The longest time between two frames shown since start-up, in milliseconds.
-    double longestFrame() const;
-    // Waits until `more` frames have been shown from now; false if the player stopped drawing.
-    bool waitFrames(unsigned long more);
-    // Moves the pointer and waits for frames drawn after the move.
+    // Turns of the player's loop so far.
+    unsigned long turns() const;
+    // The longest time between two turns since start-up, in milliseconds.
+    double longestTurn() const;
+    // Waits until `more` turns have run from now; false if the player's loop stopped.
+    bool waitTurns(unsigned long more);
+    // Moves the pointer and waits for turns run after the move.
     ::testing::AssertionResult moveTo(int x, int y);
     // Clicks with the left button and waits until the player has handled the click; the
     // pointer stays there.

@@ -99,7 +99,7 @@ TEST_F(StormTest, FiveThousandRandomEventsLeaveThePlayerAliveAndObedient) {
     bool grabbed = false;
     int x = PlayerProgram::restX;
     int y = PlayerProgram::restY;
-    unsigned long due = player.frames();
+    unsigned long due = player.turns();
     unsigned long events = 0;
     const auto begin = std::chrono::steady_clock::now();
     for (int action = 0; action < 5000; ++action) {
@@ -122,10 +122,10 @@ TEST_F(StormTest, FiveThousandRandomEventsLeaveThePlayerAliveAndObedient) {
             given = inside(x, y) || grabbed;
         }
         if (given > 0) {
-            ASSERT_TRUE(waitUntil([&] { return player.frames() >= due; }, 5s))
-                << "the player stopped drawing after " << action << " actions; it said:\n"
+            ASSERT_TRUE(waitUntil([&] { return player.turns() >= due; }, 5s))
+                << "the player's loop stopped after " << action << " actions; it said:\n"
                 << player.process().standardError();
-            due = player.frames() + static_cast<unsigned long>(given);
+            due = player.turns() + static_cast<unsigned long>(given);
             events += static_cast<unsigned long>(given);
         }
         if (move) {
@@ -149,7 +149,7 @@ TEST_F(StormTest, FiveThousandRandomEventsLeaveThePlayerAliveAndObedient) {
         player.x().release(button);
     ASSERT_TRUE(player.running()) << player.process().standardError();
     ASSERT_TRUE(player.moveTo(PlayerProgram::restX, PlayerProgram::restY));
-    ASSERT_TRUE(player.waitFrames(20)); // whatever events are still queued
+    ASSERT_TRUE(player.waitTurns(20)); // whatever events are still queued
 
     // Whatever the storm left playing, Stop ends it; then nothing plays, and nothing sounds.
     clickForSilence(PlayerProgram::stopX, "with nothing playing");

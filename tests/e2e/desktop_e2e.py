@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """The player's window under real window managers: openbox on an Xvfb, and Xwayland on
-weston's headless backend, the way GNOME's Wayland session runs X programs.
+weston's headless backend, the way GNOME's Wayland session runs X programs; and on an Xvfb
+without any manager.
 
 Each case of CASES starts an X server and a window manager of its own (a private display;
 for weston also a private XDG_RUNTIME_DIR), runs the player on it as player_e2e.py does,
@@ -23,12 +24,15 @@ from player_e2e import RATE, wait_for
 # Each case: the window manager, what the player's environment adds, and the size its
 # window opens at and keeps.
 CASES = [
+    ("none", {}, (300, 150)),
+    ("none", {"BRASKO_SCALE": "2"}, (600, 300)),
     ("openbox", {}, (300, 150)),
     ("openbox", {"BRASKO_SCALE": "2"}, (600, 300)),
     ("weston", {}, (300, 150)),
     ("weston", {"BRASKO_SCALE": "2"}, (600, 300)),
 ]
-TAKES_INPUT = {"openbox"}
+TAKES_INPUT = {"none", "openbox"}
+MANAGERS = ("openbox", "weston")
 
 CLOSE_TO_GONE = 0.3  # seconds from the close request until the window has gone
 CLOSE_TO_EXIT = 2.5  # ... until the process has ended
@@ -43,8 +47,8 @@ def free_display():
 
 class Desktop:
     """An X server with a window manager on it: openbox on an Xvfb, or weston's headless
-    compositor with the Xwayland it starts. Ready once the manager has announced itself on
-    the root window; stop() ends both."""
+    compositor with the Xwayland it starts; or an Xvfb alone ("none"). Ready once the
+    manager has announced itself on the root window; stop() ends both."""
 
     def __init__(self, manager, folder):
         self.processes = []
@@ -52,13 +56,17 @@ class Desktop:
         env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
         env["HOME"] = folder
         try:
-            if manager == "openbox":
+            if manager in ("none", "openbox"):
                 self.display = free_display()
                 # -noreset: the server would reset as the probe below leaves, and refuse
-                # the manager meanwhile.
+                # the manager meanwhile. -bs: no backing store, so that a window loses the
+                # pixels of every part covered, moved off screen or unmapped, and has to
+                # draw them again.
                 self.spawn(["Xvfb", self.display, "-screen", "0", "1024x768x24", "-nolisten",
-                            "tcp", "-noreset"], env)
+                            "tcp", "-noreset", "-bs"], env)
                 wait_for(self.answers, 10, "Xvfb on " + self.display, every=0.05)
+                if manager == "none":
+                    return
                 self.spawn(["openbox", "--sm-disable"], dict(env, DISPLAY=self.display))
             else:
                 env["XDG_RUNTIME_DIR"] = os.path.join(folder, "runtime")
@@ -126,6 +134,7 @@ class UnderWindowManagers(e2e.PlayerTestCase):
                 desktop = None
                 try:
                     desktop = Desktop(manager, folder)
+                    self.manager = manager
                     os.environ["DISPLAY"] = desktop.display
                     self.scale = size[0] // 300
                     self.start_player(env, rest=manager in TAKES_INPUT)
@@ -176,26 +185,93 @@ class UnderWindowManagers(e2e.PlayerTestCase):
             self.assertLessEqual(left + width, frame[0] + frame[2])
             subprocess.run(["xdotool", "windowsize", self.window, str(2 * size[0]),
                             str(3 * size[1])], check=True)
-            # The request has long been answered ten frames later; a window that the
-            # manager resized has one frame to take its size back.
-            self.settle_frames(10)
+            # The request has long been answered ten turns later; a window that the
+            # manager resized has one turn to take its size back.
+            self.wait_turns(10)
             wait_for(lambda: self.size() == size, 2, "the window at %s again" % (size,))
-            self.settle_frames(10)
+            self.wait_turns(10)
+            self.assertEqual(size, self.size())
+            self.wait_for_looks({"play": "off", "pause": "off", "stop": "off", "star": "off"})
+        self.on_each_desktop(check, MANAGERS)
+
+    def test_it_takes_forty_turns_a_second_and_shows_no_frame_while_still(self):
+        def check(size):
+            self.settle()
+            frames, first, begin = self.frames_shown(), self.turns_run(), time.monotonic()
+            self.wait_turns(80)
+            rate = (self.turns_run() - first) / (time.monotonic() - begin)
+            self.figure("turns a second", rate, "")
+            self.assertGreater(rate, 30)
+            self.assertLess(rate, 44)
+            self.assertEqual(frames, self.frames_shown(), "frames shown while still")
             self.assertEqual(size, self.size())
             self.wait_for_looks({"play": "off", "pause": "off", "stop": "off", "star": "off"})
         self.on_each_desktop(check)
 
-    def test_it_draws_forty_frames_a_second(self):
+    def test_the_idle_panel_is_drawn_again_whenever_its_pixels_are_lost(self):
+        self.on_each_desktop(lambda size: self.check_lost_pixels("idle"))
+
+    def test_the_panel_is_drawn_again_whenever_its_pixels_are_lost_playing_paused_and_ended(self):
         def check(size):
-            first, begin = self.frames_shown(), time.monotonic()
-            wait_for(lambda: time.monotonic() - begin >= 2, 3, "two seconds")
-            rate = (self.frames_shown() - first) / (time.monotonic() - begin)
-            self.figure("frames a second", rate, "")
-            self.assertGreater(rate, 30)
-            self.assertLess(rate, 44)
-            self.assertEqual(size, self.size())
-            self.wait_for_looks({"play": "off", "pause": "off", "stop": "off", "star": "off"})
-        self.on_each_desktop(check)
+            self.check_lost_pixels("playing", self.play_and_hear)
+            self.check_lost_pixels("paused", lambda: self.press(e2e.PAUSE))
+            self.check_lost_pixels("ended", lambda: (  # played on from 98 %
+                self.press(e2e.PAUSE), self.press((197, e2e.BAR_Y)),
+                self.wait_for_looks({"play": "off"}, 5)))
+        self.on_each_desktop(check, TAKES_INPUT)
+
+    def check_lost_pixels(self, state, reach=lambda: None):
+        """Brings the player into the state, then has the window lose its pixels in each way
+        the desktop can, undoes it, and waits for the picture the window showed before."""
+        reach()
+        self.settle()
+        rows = slice(0, e2e.BAR_TOP * self.scale if state == "playing" else None)  # bar grows
+        (left, top, width, height), _ = self.geometry(self.window)
+        area = "%dx%d+%d+%d" % (width + 20, height + 20, left - 10, top - 10)
+        w = self.window
+        faults = [("covered", None, None),
+                  ("unmapped", ["windowunmap", "--sync", w], ["windowmap", "--sync", w]),
+                  ("minimised", ["windowminimize", "--sync", w], ["windowactivate", "--sync", w]),
+                  ("moved off screen", ["windowmove", w, 3000, 3000], ["windowmove", w, left, top]),
+                  ("resized", ["windowsize", w, 2 * width, 3 * height], None)]
+        skipped = {"none": "minimised", "weston": "moved off screen"}.get(self.manager)
+        for fault, lose, undo in faults:
+            if fault == skipped:
+                continue
+            drawn = self.screenshot(whole=True)[rows]
+            if lose is None:
+                with subprocess.Popen(["xlogo", "-geometry", area, "-xrm",
+                                       "*overrideRedirect: true"], stderr=subprocess.DEVNULL) as over:
+                    wait_for(lambda: self.viewable_child(area), 10, "a window over the player's")
+                    self.wait_turns(3)
+                    over.terminate()
+            else:
+                self.xdotool(*lose)
+                self.wait_turns(3)
+                if undo is not None:
+                    self.xdotool(*undo)
+
+            def same():
+                try:  # the manager may still be showing the window again
+                    shot = self.screenshot(whole=True)[rows].astype(int)
+                except subprocess.CalledProcessError:
+                    return False
+                return bool(shot.shape == drawn.shape and abs(shot - drawn).mean() < 1)
+            wait_for(same, 3, "the panel again after %s, %s" % (fault, state))
+
+    def viewable_child(self, area):
+        """True iff a top-level window of that geometry is viewable."""
+        tree = subprocess.run(["xwininfo", "-root", "-children"], capture_output=True,
+                              text=True).stdout
+        found = re.search(r"(0x[0-9a-f]+) .*  %s  " % re.escape(area), tree)
+        return found is not None and "IsViewable" in subprocess.run(
+            ["xwininfo", "-id", found.group(1)], capture_output=True, text=True).stdout
+
+    def press(self, point):
+        """Clicks, and rests the pointer once the player has handled the click."""
+        self.click(point)
+        self.settle()
+        self.move_to(e2e.REST)
 
     def test_a_close_request_takes_the_window_away_and_ends_the_player(self):
         def check(size):
@@ -217,10 +293,6 @@ class UnderWindowManagers(e2e.PlayerTestCase):
             self.wait_for_looks({"play": "on", "pause": "off", "stop": "off", "star": "off"})
             self.assert_song_time(onset + RATE // 2, 0.5, what="half a second in")
         self.on_each_desktop(check, TAKES_INPUT)
-
-    def settle_frames(self, count):
-        target = self.frames_shown() + count
-        wait_for(lambda: self.frames_shown() >= target, 5, "%d more frames" % count)
 
 
 if __name__ == "__main__":

@@ -177,14 +177,14 @@ class MprisEndToEnd(e2e.PlayerTestCase):
         self.ctl("pause", status="Paused")
         said = self.monitor()
         position = lambda: self.props(PLAYER, ["Position"])["Position"]
-        # Held for 40 frames each: the press seeks again every frame, the key repeats.
+        # Held for 40 turns each: the press seeks again every turn, the key repeats.
         steps = [(("mousemove", "--window", self.window, 11, e2e.BAR_Y, "mousedown", 1),
                   ("mouseup", 1), 300000),  # 5 %
                  (("keydown", "Right"), ("keyup", "Right"), 5300000),
                  (("keydown", "Left"), ("keyup", "Left"), 300000)]
         for press, release, landed in steps:
             self.xdotool("windowfocus", "--sync", self.window, *press)
-            self.wait_frames(40)
+            self.wait_turns(40)
             self.xdotool(*release)
             wait_for(lambda: position() == "x %d" % landed, 5, "%d after %s" % (landed, press))
         seeks = lambda: [int(v) for v in re.findall(r"Seeked\n\s+int64 (\d+)", said())]

@@ -11,7 +11,7 @@ the pitch heard at any moment tells which point of the song is playing.
 
 Run by ctest, one test per process. The environment names the programs and files:
 BRASKO_EXE, BRASKO_XWIN, BRASKO_FRAME_COUNTER (preloaded into the player to count the frames
-it shows), BRASKO_RESSOURCES, BRASKO_E2E_SONG and BRASKO_E2E_GLIDE ("FROM_HZ:TO_HZ:SECONDS");
+it shows and the turns of its loop), BRASKO_RESSOURCES, BRASKO_E2E_SONG and BRASKO_E2E_GLIDE ("FROM_HZ:TO_HZ:SECONDS");
 BRASKO_E2E_KEEP=1 keeps the scratch folders. Without DISPLAY the test starts an Xvfb of its
 own.
 """
@@ -269,30 +269,30 @@ class PlayerTestCase(unittest.TestCase):
         print("figure: %s %.3f %s" % (name, value, unit), flush=True)
 
     def move_to(self, point):
-        """Moves the pointer, then waits until the window shows a frame drawn after the move:
-        the counter counts each frame just before it goes on screen, so the third count from
-        now comes after a frame that was wholly drawn with the pointer at its new place."""
+        """Moves the pointer, then waits until the window shows what it does there: the
+        counter counts each turn once its frame, if any, is on screen, so the third count
+        from now comes after a turn wholly run with the pointer at its new place."""
         self.xdotool("mousemove", "--window", self.window, *(self.scale * v for v in point))
-        self.wait_frames(3)
+        self.wait_turns(3)
 
     def xdotool(self, *args):
         subprocess.run(["xdotool"] + [str(arg) for arg in args], check=True)
 
-    def wait_frames(self, count):
-        target = self.frames_shown() + count
-        wait_for(lambda: self.frames_shown() >= target, 5 + count / 40, "%d frames" % count)
+    def wait_turns(self, count):
+        target = self.turns_run() + count
+        wait_for(lambda: self.turns_run() >= target, 5 + count / 40, "%d turns" % count)
 
     def key(self, name, action="key"):
         """Presses a key with the window focused; returns the capture frame reached before.
         Then waits, so that a next press is not taken for the keyboard's repeat."""
         before = self.capture.frames()
         self.xdotool("windowfocus", "--sync", self.window, action, name)
-        self.wait_frames(3)
+        self.wait_turns(3)
         return before
 
     def click(self, point):
         """Clicks at a window-relative point; returns the capture frame reached just before.
-        The pointer stays there: the player handles one input event per frame and looks
+        The pointer stays there: the player handles one input event per turn and looks
         where the pointer is when it handles the press, so the pointer may leave only once
         the click has been seen to take effect."""
         before = self.capture.frames()
@@ -300,19 +300,22 @@ class PlayerTestCase(unittest.TestCase):
                      "click", 1)
         return before
 
-    def frames_shown(self):
+    def frames_shown(self, column=0):
+        """Frames shown so far; column 1: turns run."""
         try:
             with open(self.frame_count) as f:
-                return int((f.read().split() or ["0"])[0])
+                return int((f.read().split() or ["0", "0"])[column])
         except FileNotFoundError:
             return 0
 
+    def turns_run(self):
+        return self.frames_shown(1)
+
     def settle(self):
-        """Waits until the player has shown 20 more frames. It takes one input event per
-        frame, and the queue holds a few at most (those of the last clicks and moves, and
-        those of its start), so by then it has seen them all, whatever the machine's load."""
-        target = self.frames_shown() + 20
-        wait_for(lambda: self.frames_shown() >= target, 5, "20 more frames")
+        """Waits until the player has run 20 more turns. It takes one input event per turn,
+        and the queue holds a few at most (those of the last clicks and moves, and those of
+        its start), so by then it has seen them all, whatever the machine's load."""
+        self.wait_turns(20)
 
     def close(self):
         """Asks the window to close as a window manager does; returns the exit status."""
@@ -531,6 +534,19 @@ class PlayerEndToEnd(PlayerTestCase):
                               what="just before the end")
         self.wait_for_looks({"play": "off", "pause": "off", "stop": "off"})
         self.assert_silent(end, end + int(1.5 * RATE), "after the end")
+
+    def test_a_frame_is_shown_only_when_the_picture_changes(self):
+        self.settle()
+        shown = self.frames_shown()
+        self.wait_turns(40)
+        self.assertEqual(shown, self.frames_shown(), "frames shown while nothing changed")
+        self.play_and_hear()
+        self.move_to(REST)
+        shown, bar = self.frames_shown(), self.bar_length(self.screenshot())
+        self.wait_turns(40)
+        steps = (self.bar_length(self.screenshot()) - bar) // 2  # two columns a percent
+        self.assertGreater(steps, 5)
+        self.assertAlmostEqual(steps, self.frames_shown() - shown, delta=2)
 
     def test_star_changes_only_its_own_look(self):
         self.wait_for_looks({"star": "off"})

@@ -123,13 +123,13 @@ protected:
     void frameAt(int x, int y, bool click = false) {
         sf::Mouse::setPosition(sf::Vector2i(x, y), window);
         input.setClicked(click);
-        gui->update(window, input);
+        gui->update(window, input, Gui::Sight::lost);
         window.display();
     }
 
     sf::Image guiFrame(sf::Color under) {
         window.clear(under);
-        gui->update(window, input);
+        gui->update(window, input, Gui::Sight::lost);
         return shot();
     }
 

@@ -48,7 +48,7 @@ protected:
         sf::Mouse::setPosition(cursor, window);
         if (click)
             input.setClicked(true);
-        gui->update(window, input);
+        gui->update(window, input, Gui::Sight::lost);
         capture.update(window);
         shot = capture.copyToImage();
         window.display();
