@@ -14,32 +14,16 @@ const long version = 5;
 const long typeListItems = 256;
 // At most this many events are handled a turn, so that a flood of them cannot hold the loop.
 const int eventsPerTurn = 64;
-
-// Xlib has one error handler for every connection of the process. Errors on the drop's own
-// connection come from a drag's source that went away meanwhile and are ignored; the others
-// go to the handler that was there before.
-Display* dropDisplay = nullptr;
-XErrorHandler earlierHandler = nullptr;
-
-int onError(Display* display, XErrorEvent* error) {
-    if (display == dropDisplay || earlierHandler == nullptr)
-        return 0;
-    return earlierHandler(display, error);
-}
 } // namespace
 
 DropTarget::DropTarget(sf::WindowHandle window, SongOpener& opener)
-    : display(window != 0 ? XOpenDisplay(nullptr) : nullptr), window(window), proxy(0),
-      opener(opener), aware(0), proxyName(0), enterName(0), positionName(0), statusName(0),
-      leaveName(0), dropName(0), finishedName(0), selection(0), typeList(0), actionCopy(0),
-      uriList(0), property(0), source(0), target(0), offersList(false), list(List::unasked),
-      deadline(), song(), statusOwed(false), dropOwed(false) {
+    : display(window != 0 ? XOpenDisplay(nullptr) : nullptr), errors(display), window(window),
+      proxy(0), opener(opener), aware(0), proxyName(0), enterName(0), positionName(0),
+      statusName(0), leaveName(0), dropName(0), finishedName(0), selection(0), typeList(0),
+      actionCopy(0), uriList(0), property(0), source(0), target(0), offersList(false),
+      list(List::unasked), deadline(), song(), statusOwed(false), dropOwed(false) {
     if (display == nullptr)
         return;
-    dropDisplay = display;
-    earlierHandler = XSetErrorHandler(onError);
-    if (earlierHandler == onError)
-        earlierHandler = nullptr;
     const auto atom = [&](const char* name) { return XInternAtom(display, name, False); };
     aware = atom("XdndAware");
     proxyName = atom("XdndProxy");
@@ -79,11 +63,7 @@ DropTarget::~DropTarget() {
     XDeleteProperty(display, window, proxyName);
     XDestroyWindow(display, proxy);
     XSync(display, False);
-    const XErrorHandler current = XSetErrorHandler(earlierHandler);
-    if (current != onError)
-        XSetErrorHandler(current); // someone else's since: left in place
     XCloseDisplay(display);
-    dropDisplay = nullptr;
 }
 
 void DropTarget::update() {

@@ -12,6 +12,7 @@
 #ifndef BRASKO_DROPTARGET_HPP
 #define BRASKO_DROPTARGET_HPP
 
+#include "app/XErrorFilter.hpp"
 #include "session/SongOpener.hpp"
 
 #include <SFML/Window/WindowHandle.hpp>
@@ -61,6 +62,7 @@ private:
     void forget();
 
     _XDisplay* display;
+    XErrorFilter errors; // of the connection above: a drag's source may go away at any time
     unsigned long window;
     unsigned long proxy;
     SongOpener& opener;

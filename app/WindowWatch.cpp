@@ -2,26 +2,11 @@
 
 #include <X11/Xlib.h>
 
-namespace {
-// Xlib keeps one error handler for the whole program: errors on the watching connection are
-// dropped, all others go on to the handler that was there before (SFML's or Xlib's own).
-Display* watching = nullptr;
-XErrorHandler previous = nullptr;
-
-int onError(Display* display, XErrorEvent* error) {
-    if (display == watching || previous == nullptr)
-        return 0;
-    return previous(display, error);
-}
-} // namespace
-
 WindowWatch::WindowWatch(sf::WindowHandle window)
-    : display(XOpenDisplay(nullptr)), lost(true), mapped(true), covered(false),
+    : display(XOpenDisplay(nullptr)), errors(display), lost(true), mapped(true), covered(false),
       pointerInside(true) {
     if (display == nullptr)
         return;
-    watching = display;
-    previous = XSetErrorHandler(onError);
     XSelectInput(display, window,
                  ExposureMask | StructureNotifyMask | VisibilityChangeMask | EnterWindowMask |
                      LeaveWindowMask);
@@ -47,10 +32,6 @@ WindowWatch::~WindowWatch() {
     if (display == nullptr)
         return;
     XCloseDisplay(display);
-    const XErrorHandler current = XSetErrorHandler(previous);
-    if (current != onError)
-        XSetErrorHandler(current); // another handler came after this one: leave it
-    watching = nullptr;
 }
 
 bool WindowWatch::poll() {

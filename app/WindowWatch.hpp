@@ -9,6 +9,8 @@
 #ifndef BRASKO_WINDOWWATCH_HPP
 #define BRASKO_WINDOWWATCH_HPP
 
+#include "app/XErrorFilter.hpp"
+
 #include <SFML/Window/WindowHandle.hpp>
 
 struct _XDisplay; // NOLINT(bugprone-reserved-identifier): Xlib's name for its Display
@@ -31,6 +33,7 @@ public:
 
 private:
     _XDisplay* display;
+    XErrorFilter errors; // of the connection above
     bool lost;
     bool mapped;
     bool covered;

@@ -66,12 +66,12 @@ class MprisEndToEnd(e2e.PlayerTestCase):
                            "/org/mpris/MediaPlayer2", interface, *names)
         return dict(zip(names, said.splitlines()))
 
-    def monitor(self):
-        """Starts dbus-monitor on the player's signals; returns a function that reads it."""
-        log = os.path.join(self.work, "monitor.log")
+    def monitor(self, rule="type='signal',path='/org/mpris/MediaPlayer2'", name="monitor"):
+        """Starts dbus-monitor on the bus's messages that match rule (by default the player's
+        signals), logged in the scratch folder under name; returns a function that reads it."""
+        log = os.path.join(self.work, name + ".log")
         with open(log, "w") as out:
-            process = subprocess.Popen(["dbus-monitor", "--address", self.address,
-                                        "type='signal',path='/org/mpris/MediaPlayer2'"], stdout=out)
+            process = subprocess.Popen(["dbus-monitor", "--address", self.address, rule], stdout=out)
         self.addCleanup(lambda: (process.terminate(), process.wait()))
         wait_for(lambda: "NameLost" in open(log).read(), 5, "dbus-monitor to start")
         return lambda: open(log).read()
@@ -273,12 +273,7 @@ class MprisEndToEnd(e2e.PlayerTestCase):
         wait_for(lambda: stacked()[1:] == [self.window], 5, "the player raised over the cover")
 
     def test_a_song_handed_over_that_cannot_be_played_is_refused_and_told_once_on_the_desktop(self):
-        log = os.path.join(self.work, "notices.log")
-        with open(log, "w") as out:
-            monitor = subprocess.Popen(["dbus-monitor", "--address", self.address,
-                                        "interface='org.freedesktop.Notifications'"], stdout=out)
-        self.addCleanup(lambda: (monitor.terminate(), monitor.wait()))
-        wait_for(lambda: "NameLost" in open(log).read(), 5, "dbus-monitor to start")
+        seen = self.monitor("interface='org.freedesktop.Notifications'", "notices")
         song = os.path.join(self.work, "not a s\u00f3ng.mp3")
         with open(song, "w") as out:
             out.write("These are words, not sound.\n")
@@ -287,9 +282,9 @@ class MprisEndToEnd(e2e.PlayerTestCase):
         self.assertIn("not a s\u00f3ng.mp3", said())
         self.assertEqual({"Metadata": 'a{sv} 1 "mpris:trackid" o "%s"' % NO_TRACK},
                          self.props(PLAYER, ["Metadata"]))
-        notices = lambda: re.findall(r"member=Notify\n(.*\n.*\n.*\n.*\n.*)", open(log).read())
+        notices = lambda: re.findall(r"member=Notify\n(.*\n.*\n.*\n.*\n.*)", seen())
         wait_for(lambda: notices(), 5, "the notice")
-        self.assertEqual(1, len(notices()), open(log).read())
+        self.assertEqual(1, len(notices()), seen())
         self.assertIn("not a s\u00f3ng.mp3", notices()[0])
 
     def test_a_start_with_a_song_on_a_frozen_bus_opens_a_window_of_its_own(self):
