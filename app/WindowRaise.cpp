@@ -1,13 +1,9 @@
 #include "app/WindowRaise.hpp"
 
-WindowRaise::WindowRaise(::Window window) : display(XOpenDisplay(nullptr)), window(window) {}
+WindowRaise::WindowRaise(::Window window) : window(window) {}
 
-WindowRaise::~WindowRaise() {
-    if (display != nullptr)
-        XCloseDisplay(display);
-}
-
-void WindowRaise::raise() {
+void WindowRaise::raise() const {
+    Display* const display = XOpenDisplay(nullptr);
     if (display == nullptr)
         return;
     // As window managers expect it (EWMH): sent to the root window, from a normal
@@ -22,5 +18,5 @@ void WindowRaise::raise() {
     XSendEvent(display, DefaultRootWindow(display), False,
                SubstructureRedirectMask | SubstructureNotifyMask, &event);
     XRaiseWindow(display, window);
-    XFlush(display);
+    XCloseDisplay(display); // sends both requests first
 }

@@ -294,8 +294,8 @@ void Mpris::update() {
         lastTrack = controls.track();
         const std::string path = controls.path();
         const irrklang::TagReader tags(path);
-        // Without a title tag, the file's name from the path (the window's title has gone
-        // through the program's locale), as valid UTF-8 as every D-Bus string must be.
+        // Without a title tag, the file's name from the path, made valid UTF-8 as every D-Bus
+        // string must be: a file name may hold any bytes.
         title = !tags.title().empty() ? tags.title()
                                       : irrklang::TagReader::utf8(path.substr(path.rfind('/') + 1));
         artist = tags.artist();
