@@ -240,7 +240,11 @@ TEST_P(OutageTest, HoldsTheSoundWhereItWasHeardAndGoesOnFromThereWhenTheOutputIs
     const long resumedAt = songAt(0, held * rate / 1000);
     std::printf("figure: sound back %.3f s after the output, %ld ms from where it held\n", after,
                 resumedAt * 1000 / rate - static_cast<long>(held));
-    EXPECT_NEAR(resumedAt, held * rate / 1000, rate / 10);
+    // A server killed mid-song has played on past its last report of what it played; the
+    // player cannot know how far (up to a report's interval, longer on a busy machine), so
+    // the sound may go on a little after where it held, never before it.
+    EXPECT_GE(resumedAt, held * rate / 1000 - rate / 10);
+    EXPECT_LE(resumedAt, held * rate / 1000 + rate / 4);
     // It then plays to its true end, once.
     ASSERT_TRUE(waitUntil([&] { return sound->isFinished(); }, 5s));
     const std::size_t onset = *server.capture().soundAfter(0);
